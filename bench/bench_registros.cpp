@@ -1,0 +1,46 @@
+// Decoding a folder view of 10,000 files: the whole answer into records, against parsing the
+// same bytes into a plain JSON tree (the floor any decoder on nlohmann::json stands on).
+#include <benchmark/benchmark.h>
+
+#include "vemlo/cliente.h"
+#include "vemlo/registros.h"
+
+namespace {
+
+std::string vistaDe(int archivos) {
+  vemlo::VistaCarpeta vista{"c-raiz", "org-1", "editor", {{"c-raiz", "Acme", true}}, {}, {}};
+  for (int i = 0; i < archivos; ++i) {
+    vista.archivos.push_back(
+        {"a-" + std::to_string(i), "Informe trimestral " + std::to_string(i) + ".pdf", 100000 + i,
+         "application/pdf", "2024-05-01T10:20:30.123Z", i % 3 == 0, std::nullopt});
+  }
+  return vemlo::aJson(vista).dump();
+}
+
+const std::string& cuerpo() {
+  static const std::string texto = vistaDe(10000);
+  return texto;
+}
+
+void anotar(benchmark::State& estado) {
+  estado.SetBytesProcessed(static_cast<int64_t>(estado.iterations() * cuerpo().size()));
+  estado.SetItemsProcessed(static_cast<int64_t>(estado.iterations() * 10000));
+}
+
+void SoloJson(benchmark::State& estado) {
+  for (auto _ : estado) benchmark::DoNotOptimize(nlohmann::json::parse(cuerpo()));
+  anotar(estado);
+}
+
+void VistaCarpeta(benchmark::State& estado) {
+  const vemlo::Respuesta respuesta{200, {}, cuerpo()};
+  for (auto _ : estado)
+    benchmark::DoNotOptimize(vemlo::decodificar<vemlo::VistaCarpeta>(respuesta));
+  anotar(estado);
+}
+
+}  // namespace
+
+BENCHMARK(SoloJson)->Unit(benchmark::kMillisecond);
+BENCHMARK(VistaCarpeta)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

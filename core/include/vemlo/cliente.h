@@ -1,0 +1,72 @@
+// Vemlo: the service client. It builds requests against the base URL, sends them through
+// its transport and decodes the answers into wire records, or fails with an ErrorVemlo.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "vemlo/error.h"
+#include "vemlo/registros.h"
+#include "vemlo/transporte.h"
+
+namespace vemlo {
+
+// The service's base URL: $VEMLO_SERVICIO when set, else the build's constant. Read once.
+const std::string& baseInicial();
+
+// The answer's body as JSON, or the failure it stands for: a status of 400 or more is `api`
+// with the body's "error" code (else "desconocido", or "servidor" from 500); a body that is
+// not JSON is `formato`; an empty body reads as "{}".
+nlohmann::json cuerpoDe(const Respuesta& respuesta);
+
+// Decodes an answer into the record T (see cuerpoDe); a record that does not decode is
+// `formato` with the reason.
+template <class T>
+T decodificar(const Respuesta& respuesta) {
+  const auto json = cuerpoDe(respuesta);
+  try {
+    return desdeJson<T>(json);
+  } catch (const ErrorDecodificacion& e) {
+    throw ErrorVemlo::formato(e.what());
+  }
+}
+
+// Immutable once made; shared by reference and replaced, not changed, when the token changes.
+class Vemlo {
+ public:
+  Vemlo(std::string base, std::optional<std::string> token, std::shared_ptr<Transporte> transporte);
+  // A client of baseInicial() over the process's shared transport.
+  explicit Vemlo(std::optional<std::string> token = std::nullopt);
+
+  const std::string& base() const { return base_; }
+  const std::optional<std::string>& token() const { return token_; }
+  Transporte& transporte() const { return *transporte_; }
+
+  // The request for `ruta` ("/v1/...", already escaped, possibly with a query) resolved
+  // against the base, with the client's headers. A path that does not resolve is `formato`.
+  Pedido armarPedido(std::string_view metodo, std::string_view ruta) const;
+
+  // Sends a JSON request and decodes its answer. GET carries no body; every other method
+  // carries `cuerpo`, or "{}" without one.
+  template <class T>
+  T llamar(std::string_view metodo, std::string_view ruta,
+           const std::optional<nlohmann::json>& cuerpo = std::nullopt,
+           std::stop_token parar = {}) const {
+    return decodificar<T>(enviarJson(metodo, ruta, cuerpo, std::move(parar)));
+  }
+
+ private:
+  Respuesta enviarJson(std::string_view metodo, std::string_view ruta,
+                       const std::optional<nlohmann::json>& cuerpo, std::stop_token parar) const;
+
+  std::string base_;
+  std::optional<std::string> token_;
+  std::shared_ptr<Transporte> transporte_;
+};
+
+}  // namespace vemlo

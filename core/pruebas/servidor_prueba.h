@@ -1,0 +1,65 @@
+// Test servers on 127.0.0.1: an HTTP server that records what arrived and answers as each
+// test says, and a raw TCP server that misbehaves on purpose (cuts, stalls, garbage).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <httplib.h>
+
+namespace vemlo::pruebas {
+
+struct PedidoVisto {
+  std::string metodo;
+  std::string ruta;
+  std::map<std::string, std::string> cabeceras;  // names in lower case
+  std::string cuerpo;
+};
+
+class ServidorHttp {
+ public:
+  using Responder = std::function<void(const httplib::Request&, httplib::Response&)>;
+  explicit ServidorHttp(Responder responder);
+  ~ServidorHttp();
+
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(puerto_); }
+  std::vector<PedidoVisto> vistos() const;
+
+ private:
+  httplib::Server servidor_;
+  Responder responder_;
+  mutable std::mutex candado_;
+  std::vector<PedidoVisto> vistos_;
+  int puerto_ = 0;
+  std::thread hilo_;
+};
+
+// Accepts connections, reads each request's head, writes `respuesta` and then closes the
+// connection, or keeps it open silently until destroyed when `cerrar` is false.
+class ServidorCrudo {
+ public:
+  ServidorCrudo(std::string respuesta, bool cerrar);
+  ~ServidorCrudo();
+
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(puerto_); }
+
+ private:
+  void atender();
+  std::string respuesta_;
+  bool cerrar_;
+  int escucha_ = -1;
+  int puerto_ = 0;
+  int despertar_[2] = {-1, -1};
+  std::thread hilo_;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+int puertoCerrado();
+
+}  // namespace vemlo::pruebas

@@ -1,0 +1,186 @@
+// TransporteCurl against real loopback peers: failures and their classification, connection
+// reuse, bodies both ways, time-outs and cancellation.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <future>
+
+#include <curl/curl.h>
+
+#include "servidor_prueba.h"
+#include "vemlo/cliente.h"
+#include "vemlo/conectividad.h"
+#include "vemlo/transporte_curl.h"
+
+namespace vemlo {
+namespace {
+
+using namespace std::chrono_literals;
+using pruebas::ServidorCrudo;
+using pruebas::ServidorHttp;
+using Caso = ErrorVemlo::Caso;
+
+Pedido pedidoA(const std::string& base, std::chrono::seconds limite = 60s) {
+  return {"GET", base + "/v1/yo", {{"X-Vemlo-App", "mac"}}, limite};
+}
+
+ErrorVemlo fallo(Transporte& transporte, const Pedido& pedido, std::stop_token parar = {}) {
+  try {
+    transporte.enviar(pedido, std::nullopt, std::move(parar));
+  } catch (const ErrorVemlo& e) {
+    return e;
+  }
+  ADD_FAILURE() << "se esperaba un fallo";
+  return ErrorVemlo::formato("sin fallo");
+}
+
+struct FilaClasificacion {
+  std::string nombre;
+  int codigo;
+  int errnoSistema;
+  bool conRed;
+  Caso esperado;
+  friend void PrintTo(const FilaClasificacion& f, std::ostream* os) { *os << f.nombre; }
+};
+
+class Clasificacion : public testing::TestWithParam<FilaClasificacion> {};
+
+TEST_P(Clasificacion, DeCurlAErrorVemlo) {
+  const auto& f = GetParam();
+  const auto error = errorDeTransporte(
+      std::make_exception_ptr(ErrorCurl(f.codigo, f.errnoSistema, "x")), f.conRed);
+  EXPECT_EQ(error.caso(), f.esperado) << error.what();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transporte, Clasificacion,
+    testing::Values(
+        FilaClasificacion{"TiempoConRed", CURLE_OPERATION_TIMEDOUT, 0, true, Caso::servidor},
+        FilaClasificacion{"TiempoSinRed", CURLE_OPERATION_TIMEDOUT, 0, false, Caso::red},
+        FilaClasificacion{"RechazoConRed", CURLE_COULDNT_CONNECT, ECONNREFUSED, true,
+                          Caso::servidor},
+        FilaClasificacion{"RedInalcanzable", CURLE_COULDNT_CONNECT, ENETUNREACH, true, Caso::red},
+        FilaClasificacion{"DnsSinRed", CURLE_COULDNT_RESOLVE_HOST, 0, false, Caso::red},
+        FilaClasificacion{"TlsConRed", CURLE_SSL_CONNECT_ERROR, 0, true, Caso::servidor},
+        FilaClasificacion{"CorteAlRecibir", CURLE_RECV_ERROR, ECONNRESET, true, Caso::red},
+        FilaClasificacion{"CorteAlEnviar", CURLE_SEND_ERROR, EPIPE, true, Caso::red},
+        FilaClasificacion{"RespuestaIncompleta", CURLE_PARTIAL_FILE, 0, true, Caso::red},
+        FilaClasificacion{"Cancelada", CURLE_ABORTED_BY_CALLBACK, 0, false, Caso::cancelado}),
+    [](const auto& info) { return info.param.nombre; });
+
+TEST(Transporte, OtrosFallosSiguenLaBanderaYErrorVemloPasaIntacto) {
+  const auto api = ErrorVemlo::api(404, "noExiste");
+  EXPECT_EQ(errorDeTransporte(std::make_exception_ptr(api), false), api);
+  const auto otro = std::make_exception_ptr(std::runtime_error("x"));
+  EXPECT_EQ(errorDeTransporte(otro, true).caso(), Caso::servidor);
+  EXPECT_EQ(errorDeTransporte(otro, false).caso(), Caso::red);
+}
+
+TEST(Transporte, PuertoRechazadoSegunLaBanderaDeConectividad) {
+  Conectividad conectividad;
+  TransporteCurl transporte(&conectividad);
+  const auto pedido = pedidoA("http://127.0.0.1:" + std::to_string(pruebas::puertoCerrado()));
+  EXPECT_EQ(fallo(transporte, pedido).caso(), Caso::servidor);
+  conectividad.actualizar(false);
+  EXPECT_EQ(fallo(transporte, pedido).caso(), Caso::red);
+  conectividad.actualizar(true);
+  EXPECT_EQ(fallo(transporte, pedido).caso(), Caso::servidor);
+}
+
+struct FilaPar {
+  std::string nombre;
+  std::string respuesta;
+  Caso esperado;
+  friend void PrintTo(const FilaPar& f, std::ostream* os) { *os << f.nombre; }
+};
+
+class PeerRoto : public testing::TestWithParam<FilaPar> {};
+
+TEST_P(PeerRoto, FallaConUnErrorClaro) {
+  Conectividad conectividad;
+  TransporteCurl transporte(&conectividad);
+  ServidorCrudo servidor(GetParam().respuesta, true);
+  const auto error = fallo(transporte, pedidoA(servidor.base()));
+  EXPECT_EQ(error.caso(), GetParam().esperado) << error.what();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transporte, PeerRoto,
+    testing::Values(FilaPar{"CortaAMitadDelCuerpo",
+                            "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"a\":", Caso::red},
+                    FilaPar{"CortaAMitadDeCabeceras", "HTTP/1.1 200 OK\r\nContent-Le", Caso::red},
+                    FilaPar{"CierraSinResponder", "", Caso::red},
+                    FilaPar{"NoEsHttp", "hola, soy un servidor de otra cosa\r\n\r\n",
+                            Caso::formato}),
+    [](const auto& info) { return info.param.nombre; });
+
+TEST(Transporte, LineaDeEstadoSinCuerpo) {
+  TransporteCurl transporte;
+  ServidorCrudo servidor("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", true);
+  const auto respuesta = transporte.enviar(pedidoA(servidor.base()), std::nullopt, {});
+  EXPECT_EQ(respuesta.estado, 200);
+  EXPECT_TRUE(respuesta.cuerpo.empty());
+  EXPECT_NO_THROW(decodificar<Ok>(respuesta));
+  EXPECT_THROW(decodificar<Cuenta>(respuesta), ErrorVemlo);
+}
+
+TEST(Transporte, ServidorQueSeCallaAgotaElTiempoDeInactividad) {
+  Conectividad conectividad;
+  TransporteCurl transporte(&conectividad);
+  ServidorCrudo servidor("", false);
+  EXPECT_EQ(fallo(transporte, pedidoA(servidor.base(), 1s)).caso(), Caso::servidor);
+  conectividad.actualizar(false);
+  EXPECT_EQ(fallo(transporte, pedidoA(servidor.base(), 1s)).caso(), Caso::red);
+}
+
+std::size_t hilosDelProceso() {
+  const std::filesystem::directory_iterator tareas("/proc/self/task");
+  return static_cast<std::size_t>(std::distance(begin(tareas), end(tareas)));
+}
+
+TEST(Transporte, CancelarTerminaProntoYNoDejaHilos) {
+  TransporteCurl transporte;
+  ServidorCrudo servidor("", false);
+  const auto hilosAntes = hilosDelProceso();
+  std::promise<ErrorVemlo> resultado;
+  std::jthread envio([&](std::stop_token parar) {
+    resultado.set_value(fallo(transporte, pedidoA(servidor.base()), parar));
+  });
+  std::this_thread::sleep_for(200ms);
+  const auto inicio = std::chrono::steady_clock::now();
+  envio.request_stop();
+  auto futuro = resultado.get_future();
+  ASSERT_EQ(futuro.wait_for(10s), std::future_status::ready);
+  EXPECT_LT(std::chrono::steady_clock::now() - inicio, 1s);
+  envio.join();
+  const auto error = futuro.get();
+  EXPECT_EQ(error.caso(), Caso::cancelado);
+  EXPECT_TRUE(esCancelacion(std::make_exception_ptr(error)));
+  EXPECT_EQ(hilosDelProceso(), hilosAntes);
+}
+
+TEST(Transporte, ReutilizaLaConexionYTraeCabecerasYCuerpos) {
+  std::string recibido;
+  ServidorHttp servidor([&](const httplib::Request& pedido, httplib::Response& r) {
+    recibido = pedido.body;
+    r.set_header("ETag", "\"e1\"");
+    r.set_content(std::string(3 << 20, 'z'), "application/octet-stream");
+  });
+  TransporteCurl transporte;
+  std::string cuerpo(3 << 20, '\0');
+  for (std::size_t i = 0; i < cuerpo.size(); ++i) cuerpo[i] = static_cast<char>(i * 7);
+  auto pedido = pedidoA(servidor.base());
+  pedido.metodo = "PUT";
+  for (int vez = 0; vez < 3; ++vez) {
+    const auto respuesta = transporte.enviar(pedido, cuerpo, {});
+    EXPECT_EQ(respuesta.cabecera("etag"), "\"e1\"");
+    EXPECT_EQ(respuesta.cuerpo.size(), 3u << 20);
+    EXPECT_EQ(recibido, cuerpo);
+  }
+  EXPECT_EQ(transporte.conexionesAbiertas(), 1u);
+}
+
+}  // namespace
+}  // namespace vemlo

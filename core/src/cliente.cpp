@@ -1,0 +1,108 @@
+// The service client: requests built against the base URL, sent through the transport, and
+// answers turned into records or classified failures.
+#include "vemlo/cliente.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "vemlo/transporte_curl.h"
+
+namespace vemlo {
+namespace {
+
+using Url = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+// Paths come escaped: blanks, control characters and raw non-ASCII bytes mean they are not.
+bool escapada(std::string_view ruta) {
+  return std::ranges::all_of(ruta, [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > 0x20 && byte < 0x7f;
+  });
+}
+
+// The URL of `ruta` resolved as a reference relative to `base`, query kept as written.
+std::optional<std::string> resolver(const std::string& base, std::string_view ruta) {
+  Url url(curl_url(), curl_url_cleanup);
+  const std::string referencia(ruta);
+  if (!url || !escapada(ruta) ||
+      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, referencia.c_str(), 0) != CURLUE_OK)
+    return std::nullopt;
+  char* texto = nullptr;
+  if (curl_url_get(url.get(), CURLUPART_URL, &texto, 0) != CURLUE_OK) return std::nullopt;
+  std::string resultado(texto);
+  curl_free(texto);
+  return resultado;
+}
+
+// The service's code from a failure body: its "error" key when that is a JSON string.
+std::string codigoDeError(const Respuesta& respuesta) {
+  const auto json = nlohmann::json::parse(respuesta.cuerpo, nullptr, false);
+  std::string codigo = respuesta.estado >= 500 ? "servidor" : "desconocido";
+  if (!json.is_object()) return codigo;
+  const auto error = json.find("error");
+  if (error != json.end() && error->is_string()) codigo = error->get<std::string>();
+  return codigo;
+}
+
+std::string serializar(const std::optional<nlohmann::json>& cuerpo) {
+  try {
+    return cuerpo ? cuerpo->dump() : std::string("{}");
+  } catch (const nlohmann::json::exception&) {
+    throw ErrorVemlo::formato("el cuerpo tiene texto que no es UTF-8");
+  }
+}
+
+}  // namespace
+
+const std::string& baseInicial() {
+  static const std::string base = [] {
+    const char* servicio = std::getenv("VEMLO_SERVICIO");
+    return std::string(servicio && *servicio ? servicio : VEMLO_BASE_URL);
+  }();
+  return base;
+}
+
+nlohmann::json cuerpoDe(const Respuesta& respuesta) {
+  if (respuesta.estado >= 400) throw ErrorVemlo::api(respuesta.estado, codigoDeError(respuesta));
+  const std::string_view texto =
+      respuesta.cuerpo.empty() ? std::string_view("{}") : std::string_view(respuesta.cuerpo);
+  try {
+    return nlohmann::json::parse(texto);
+  } catch (const nlohmann::json::parse_error& e) {
+    // The position only: the lexer's excerpt could quote a token from the body.
+    throw ErrorVemlo::formato("la respuesta no es JSON válido (byte " + std::to_string(e.byte) +
+                              ")");
+  }
+}
+
+Vemlo::Vemlo(std::string base, std::optional<std::string> token,
+             std::shared_ptr<Transporte> transporte)
+    : base_(std::move(base)), token_(std::move(token)), transporte_(std::move(transporte)) {}
+
+Vemlo::Vemlo(std::optional<std::string> token)
+    : Vemlo(baseInicial(), std::move(token), TransporteCurl::compartido()) {}
+
+Pedido Vemlo::armarPedido(std::string_view metodo, std::string_view ruta) const {
+  auto url = resolver(base_, ruta);
+  if (!url) throw ErrorVemlo::formato("ruta no válida");
+  Pedido pedido{std::string(metodo), std::move(*url), {}, std::chrono::seconds(60)};
+  if (token_) pedido.poner("Authorization", "Bearer " + *token_);
+  pedido.poner("X-Vemlo-App", "mac");
+  return pedido;
+}
+
+Respuesta Vemlo::enviarJson(std::string_view metodo, std::string_view ruta,
+                            const std::optional<nlohmann::json>& cuerpo,
+                            std::stop_token parar) const {
+  auto pedido = armarPedido(metodo, ruta);
+  if (metodo == "GET") return transporte_->enviar(pedido, std::nullopt, std::move(parar));
+  pedido.poner("Content-Type", "application/json");
+  const std::string bytes = serializar(cuerpo);
+  return transporte_->enviar(pedido, bytes, std::move(parar));
+}
+
+}  // namespace vemlo
