@@ -8,6 +8,8 @@
 
 #include "vemlo/conectividad.h"
 
+#include "descriptor.h"
+
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
@@ -28,22 +30,6 @@
 namespace vemlo {
 
 namespace {
-
-// Owns a file descriptor; -1 when empty.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
-
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 using Visitante = std::function<void(const nlmsghdr&)>;
 

@@ -60,6 +60,15 @@ class Vemlo {
     return decodificar<T>(enviarJson(metodo, ruta, cuerpo, std::move(parar)));
   }
 
+  // Account and session. `entrar` and `confirmarCodigo` are for a client without token; the
+  // token to keep is the one in the Cuenta they give.
+  RespuestaEntrar entrar(std::string_view correo, std::string_view clave,
+                         std::stop_token parar = {}) const;
+  Cuenta confirmarCodigo(std::string_view desafio, std::string_view codigo,
+                         std::stop_token parar = {}) const;
+  Cuenta yo(std::stop_token parar = {}) const;
+  void cerrarSesion(std::stop_token parar = {}) const;
+
  private:
   Respuesta enviarJson(std::string_view metodo, std::string_view ruta,
                        const std::optional<nlohmann::json>& cuerpo, std::stop_token parar) const;
