@@ -6,6 +6,7 @@
 
 #include "vemlo/fecha.h"
 #include "vemlo/registros.h"
+#include "vemlo/utf8.h"
 
 namespace vemlo {
 namespace {
@@ -190,6 +191,22 @@ INSTANTIATE_TEST_SUITE_P(Registros, Fechas,
                                          FilaFecha{"2024-05-01T10:20:30", mayo},
                                          FilaFecha{"2024-05-01 10:20:30.123", std::nullopt},
                                          FilaFecha{"2024-05-01T24:00:00Z", std::nullopt}));
+
+class Utf8 : public testing::TestWithParam<std::pair<std::string, bool>> {};
+
+TEST_P(Utf8, SoloSecuenciasBienFormadas) {
+  EXPECT_EQ(esUtf8(GetParam().first), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registros, Utf8,
+                         testing::Values(std::pair{std::string(""), true},
+                                         std::pair{std::string("año €"), true},
+                                         std::pair{std::string("\xf0\x9f\x98\x80"), true},
+                                         std::pair{std::string("\xff"), false},
+                                         std::pair{std::string("\xc0\xaf"), false},
+                                         std::pair{std::string("\xed\xa0\x80"), false},
+                                         std::pair{std::string("\xf4\x90\x80\x80"), false},
+                                         std::pair{std::string("\xe2\x82"), false}));
 
 }  // namespace
 }  // namespace vemlo
