@@ -43,7 +43,7 @@ int escucharEnLoopback(int& puerto) {
 
 ServidorHttp::ServidorHttp(Responder responder) : responder_(std::move(responder)) {
   auto manejar = [this](const httplib::Request& pedido, httplib::Response& respuesta) {
-    PedidoVisto visto{pedido.method, pedido.path, {}, pedido.body};
+    PedidoVisto visto{pedido.method, pedido.target, {}, pedido.body};
     for (const auto& [nombre, valor] : pedido.headers)
       if (!esDeHttplib(nombre)) visto.cabeceras[minusculas(nombre)] = valor;
     {

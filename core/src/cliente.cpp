@@ -2,41 +2,14 @@
 // answers turned into records or classified failures.
 #include "vemlo/cliente.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
-#include <curl/curl.h>
-
+#include "url.h"
 #include "vemlo/transporte_curl.h"
 
 namespace vemlo {
 namespace {
-
-using Url = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
-
-// Paths come escaped: blanks, control characters and raw non-ASCII bytes mean they are not.
-bool escapada(std::string_view ruta) {
-  return std::ranges::all_of(ruta, [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte > 0x20 && byte < 0x7f;
-  });
-}
-
-// The URL of `ruta` resolved as a reference relative to `base`, query kept as written.
-std::optional<std::string> resolver(const std::string& base, std::string_view ruta) {
-  Url url(curl_url(), curl_url_cleanup);
-  const std::string referencia(ruta);
-  if (!url || !escapada(ruta) ||
-      curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-      curl_url_set(url.get(), CURLUPART_URL, referencia.c_str(), 0) != CURLUE_OK)
-    return std::nullopt;
-  char* texto = nullptr;
-  if (curl_url_get(url.get(), CURLUPART_URL, &texto, 0) != CURLUE_OK) return std::nullopt;
-  std::string resultado(texto);
-  curl_free(texto);
-  return resultado;
-}
 
 // The service's code from a failure body: its "error" key when that is a JSON string.
 std::string codigoDeError(const Respuesta& respuesta) {
@@ -87,7 +60,7 @@ Vemlo::Vemlo(std::optional<std::string> token)
     : Vemlo(baseInicial(), std::move(token), TransporteCurl::compartido()) {}
 
 Pedido Vemlo::armarPedido(std::string_view metodo, std::string_view ruta) const {
-  auto url = resolver(base_, ruta);
+  auto url = resolverUrl(base_, ruta);
   if (!url) throw ErrorVemlo::formato("ruta no válida");
   Pedido pedido{std::string(metodo), std::move(*url), {}, std::chrono::seconds(60)};
   if (token_) pedido.poner("Authorization", "Bearer " + *token_);

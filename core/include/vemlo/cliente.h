@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -15,6 +16,10 @@
 #include "vemlo/transporte.h"
 
 namespace vemlo {
+
+// A query value percent-encoded: Unicode letters, marks and digits stay; every other byte of
+// its UTF-8 (and every byte of a sequence that is not UTF-8) becomes "%XX".
+std::string codificarConsulta(std::string_view valor);
 
 // The service's base URL: $VEMLO_SERVICIO when set, else the build's constant. Read once.
 const std::string& baseInicial();
@@ -68,6 +73,50 @@ class Vemlo {
                          std::stop_token parar = {}) const;
   Cuenta yo(std::stop_token parar = {}) const;
   void cerrarSesion(std::stop_token parar = {}) const;
+
+  // Folders and files. `esCarpeta` picks "carpetas" or "archivos" in the path; `tipo` is
+  // "carpeta" or "archivo". Identifiers go into paths as the service issued them.
+  VistaCarpeta verCarpeta(std::string_view id, std::stop_token parar = {}) const;
+  std::string crearCarpeta(std::string_view padreId, std::string_view nombre,
+                           std::stop_token parar = {}) const;
+  void renombrar(bool esCarpeta, std::string_view id, std::string_view nombre,
+                 std::stop_token parar = {}) const;
+  void mover(bool esCarpeta, std::string_view id, std::string_view destinoId,
+             std::stop_token parar = {}) const;
+  void aPapelera(bool esCarpeta, std::string_view id, std::stop_token parar = {}) const;
+  std::vector<EnPapelera> listarPapelera(std::string_view organizacionId,
+                                         std::stop_token parar = {}) const;
+  void restaurar(std::string_view organizacionId, std::string_view tipo, std::string_view id,
+                 std::stop_token parar = {}) const;
+  std::vector<ResultadoBusqueda> buscar(std::string_view organizacionId, std::string_view texto,
+                                        std::stop_token parar = {}) const;
+  std::vector<ArchivoRemoto> recientes(std::string_view organizacionId, bool medios,
+                                       std::stop_token parar = {}) const;
+  std::vector<Favorito> listarFavoritos(std::string_view organizacionId,
+                                        std::stop_token parar = {}) const;
+  void marcarFavorito(std::string_view tipo, std::string_view id, std::stop_token parar = {}) const;
+  void quitarFavorito(std::string_view tipo, std::string_view id, std::stop_token parar = {}) const;
+  // A share link valid for `dias` days.
+  std::string compartir(std::string_view tipo, std::string_view id, int dias,
+                        std::stop_token parar = {}) const;
+  // An absolute address from which the file's bytes can be fetched without the session.
+  std::string enlaceDescarga(std::string_view archivoId, std::stop_token parar = {}) const;
+  // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
+  std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
+
+  // Raw upload steps. `subirDirecto` PUTs to a signed address with none of the client's
+  // headers; any status from 300 is `api` "noLlego"; it gives the answer's ETag, if any.
+  std::optional<std::string> subirDirecto(std::string_view url, std::string_view datos,
+                                          const std::optional<std::string>& tipo,
+                                          std::stop_token parar = {}) const;
+  std::string subirParte(std::string_view subidaId, std::int64_t n, std::string_view datos,
+                         std::stop_token parar = {}) const;
+  struct ParteSubida {
+    std::int64_t n = 0;
+    std::string etag;
+  };
+  void confirmarSubida(std::string_view subidaId, const std::vector<ParteSubida>& partes,
+                       std::stop_token parar = {}) const;
 
  private:
   Respuesta enviarJson(std::string_view metodo, std::string_view ruta,
