@@ -20,6 +20,9 @@ void iniciarCurl() {
 
 // What one transfer reads from and writes to.
 struct Transferencia {
+  CURL* easy = nullptr;
+  const Sumidero* sumidero = nullptr;  // takes a successful answer's body, when given
+  std::exception_ptr falloDelSumidero;
   std::string_view cuerpo;
   std::size_t enviado = 0;
   Respuesta respuesta;
@@ -27,9 +30,21 @@ struct Transferencia {
   char textoError[CURL_ERROR_SIZE] = {};
 };
 
-std::size_t alRecibir(char* datos, std::size_t, std::size_t n, void* t) {
-  static_cast<Transferencia*>(t)->respuesta.cuerpo.append(datos, n);
-  return n;
+std::size_t alRecibir(char* datos, std::size_t, std::size_t n, void* datosT) {
+  auto& t = *static_cast<Transferencia*>(datosT);
+  long estado = 0;
+  if (t.sumidero) curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &estado);
+  if (!t.sumidero || estado >= 300) {
+    t.respuesta.cuerpo.append(datos, n);
+    return n;
+  }
+  try {
+    (*t.sumidero)(std::string_view(datos, n));
+    return n;
+  } catch (...) {
+    t.falloDelSumidero = std::current_exception();
+    return 0;  // libcurl ends the transfer with a write error
+  }
 }
 
 // One header line; a status line starts a new answer (after "100 Continue", say).
@@ -201,10 +216,22 @@ bool TransporteCurl::conRed() const {
 
 Respuesta TransporteCurl::enviar(const Pedido& pedido, std::optional<std::string_view> cuerpo,
                                  std::stop_token parar) {
+  return transferir(pedido, cuerpo, nullptr, parar);
+}
+
+Respuesta TransporteCurl::recibir(const Pedido& pedido, const Sumidero& sumidero,
+                                  std::stop_token parar) {
+  return transferir(pedido, std::nullopt, &sumidero, parar);
+}
+
+Respuesta TransporteCurl::transferir(const Pedido& pedido, std::optional<std::string_view> cuerpo,
+                                     const Sumidero* sumidero, const std::stop_token& parar) {
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> cabeceras(listaDeCabeceras(pedido),
                                                                         curl_slist_free_all);
   auto canal = tomarCanal();
   Transferencia t;
+  t.easy = canal->easy;
+  t.sumidero = sumidero;
   preparar(canal->easy, pedido, cuerpo, cabeceras.get(), t);
   curl_multi_add_handle(canal->multi, canal->easy);
   const CURLcode resultado = canal->correr(parar);
@@ -216,6 +243,7 @@ Respuesta TransporteCurl::enviar(const Pedido& pedido, std::optional<std::string
   devolverCanal(std::move(canal));
   conexiones_ += static_cast<std::uint64_t>(conexiones);
 
+  if (t.falloDelSumidero) std::rethrow_exception(t.falloDelSumidero);
   if (resultado == CURLE_ABORTED_BY_CALLBACK) throw ErrorVemlo::cancelado();
   if (resultado == CURLE_WEIRD_SERVER_REPLY || resultado == CURLE_UNSUPPORTED_PROTOCOL)
     throw ErrorVemlo::formato("sin respuesta");

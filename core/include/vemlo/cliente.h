@@ -2,6 +2,9 @@
 // its transport and decodes the answers into wire records, or fails with an ErrorVemlo.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -101,6 +104,13 @@ class Vemlo {
                         std::stop_token parar = {}) const;
   // An absolute address from which the file's bytes can be fetched without the session.
   std::string enlaceDescarga(std::string_view archivoId, std::stop_token parar = {}) const;
+  // Streams the file's bytes into a temporary file beside `destino` and renames it into place
+  // only when complete (an interrupted or failed download leaves nothing under `destino`).
+  // `alRecibir` gets the bytes received so far. A file system failure is a
+  // std::filesystem::filesystem_error.
+  void descargar(std::string_view archivoId, const std::filesystem::path& destino,
+                 const std::function<void(std::int64_t recibidos)>& alRecibir = {},
+                 std::stop_token parar = {}) const;
   // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
   std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <stop_token>
@@ -40,6 +41,9 @@ struct Respuesta {
   std::optional<std::string> cabecera(std::string_view nombre) const;
 };
 
+// Takes the body of a successful answer piece by piece; it may throw to end the transfer.
+using Sumidero = std::function<void(std::string_view trozo)>;
+
 class Transporte {
  public:
   virtual ~Transporte() = default;
@@ -48,6 +52,10 @@ class Transporte {
   // for an answer that is not HTTP, `cancelado` when `parar` is requested meanwhile.
   virtual Respuesta enviar(const Pedido& pedido, std::optional<std::string_view> cuerpo,
                            std::stop_token parar) = 0;
+  // Sends a bodiless request like `enviar`, but hands the body of an answer below 300 to
+  // `sumidero` as it arrives instead of keeping it (a failure's body is kept as usual).
+  virtual Respuesta recibir(const Pedido& pedido, const Sumidero& sumidero,
+                            std::stop_token parar) = 0;
 };
 
 // A transfer that failed as libcurl reports it: its code, the system's errno, its text.

@@ -32,6 +32,7 @@ class TransporteCurl final : public Transporte {
 
   Respuesta enviar(const Pedido& pedido, std::optional<std::string_view> cuerpo,
                    std::stop_token parar) override;
+  Respuesta recibir(const Pedido& pedido, const Sumidero& sumidero, std::stop_token parar) override;
 
   // How many connections this transport has opened so far (diagnostics and benchmarks).
   std::uint64_t conexionesAbiertas() const { return conexiones_.load(); }
@@ -41,6 +42,8 @@ class TransporteCurl final : public Transporte {
   std::unique_ptr<Canal> tomarCanal();
   void devolverCanal(std::unique_ptr<Canal> canal);
   bool conRed() const;
+  Respuesta transferir(const Pedido& pedido, std::optional<std::string_view> cuerpo,
+                       const Sumidero* sumidero, const std::stop_token& parar);
 
   Conectividad* conectividad_;
   std::mutex candado_;  // guards libres_ only
