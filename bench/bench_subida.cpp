@@ -1,0 +1,48 @@
+// One upload through the upload engine against a running service: signs in with the given
+// account, uploads the file into the first company's root folder and prints its throughput
+// and the process's peak memory, as "MB/s <n>" and "pico_MiB <n>" lines for bench-subida.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "vemlo/cliente.h"
+#include "vemlo/subida.h"
+#include "vemlo/transporte_curl.h"
+
+namespace {
+
+double picoMiB() {
+  rusage uso{};
+  getrusage(RUSAGE_SELF, &uso);
+  return static_cast<double>(uso.ru_maxrss) / 1024.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::cerr << "uso: bench_subida BASE CORREO CLAVE ARCHIVO\n";
+    return 2;
+  }
+  try {
+    const vemlo::Vemlo anonimo(argv[1], std::nullopt, vemlo::TransporteCurl::compartido());
+    const auto respuesta = anonimo.entrar(argv[2], argv[3]);
+    const auto& cuenta = std::get<vemlo::RespuestaEntrar::Lista>(respuesta.valor).cuenta;
+    const vemlo::Vemlo api(argv[1], cuenta.token, vemlo::TransporteCurl::compartido());
+    const auto carpeta = cuenta.organizaciones.at(0).carpetaRaizId;
+    const std::filesystem::path archivo(argv[4]);
+    const double antes = picoMiB();
+    const auto inicio = std::chrono::steady_clock::now();
+    vemlo::subirArchivo(archivo, "bench-" + std::to_string(getpid()), carpeta, api);
+    const std::chrono::duration<double> segundos = std::chrono::steady_clock::now() - inicio;
+    const double mb = static_cast<double>(std::filesystem::file_size(archivo)) / 1e6;
+    std::printf("MB/s %.1f\npico_MiB %.1f\nantes_MiB %.1f\n", mb / segundos.count(), picoMiB(),
+                antes);
+  } catch (const std::exception& e) {
+    std::cerr << "bench_subida: " << e.what() << "\n";
+    return 1;
+  }
+}
