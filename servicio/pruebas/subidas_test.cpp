@@ -1,0 +1,293 @@
+// Uploads: empty files, one signed PUT, parts direct and through the service, confirmation
+// checks, new versions, taken names, the quota and the payment flags.
+#include <functional>
+
+#include "comun.h"
+
+namespace vemlo::pruebas {
+namespace {
+
+Contestacion pedir(const ClienteHttp& c, const std::string& carpeta, const std::string& nombre,
+                   std::int64_t tamano, const std::string& tipo = "application/octet-stream") {
+  return c.post("/v1/subidas",
+                {{"carpetaId", carpeta}, {"nombre", nombre}, {"tamanoBytes", tamano}, {"tipo", tipo}});
+}
+
+PedidoSubida pedido(const ClienteHttp& c, const std::string& carpeta, const std::string& nombre,
+                    std::int64_t tamano, const std::string& tipo = "application/octet-stream") {
+  const auto r = pedir(c, carpeta, nombre, tamano, tipo);
+  return desdeJson<PedidoSubida>(ClienteHttp::exigir(r, "POST /v1/subidas").json());
+}
+
+Contestacion confirmar(const ClienteHttp& c, const std::string& version,
+                       const nlohmann::json& cuerpo = nlohmann::json::object()) {
+  return c.post("/v1/subidas/" + version + "/confirmar", cuerpo);
+}
+
+std::string trozo(const std::string& bytes, const Partes& p, std::int64_t n) {
+  const auto desde = static_cast<std::size_t>((n - 1) * p.tamanoParte);
+  return desde < bytes.size() ? bytes.substr(desde, static_cast<std::size_t>(p.tamanoParte)) : "";
+}
+
+// Sends every part as the plan says; gives the confirmation's part list.
+nlohmann::json mandarPartes(const Escenario& e, const PedidoSubida& s, const std::string& bytes) {
+  auto lista = nlohmann::json::array();
+  for (std::int64_t n = 1; n <= s.partes->total; ++n) {
+    const auto ruta = "/v1/subidas/" + *s.versionId + "/partes/" + std::to_string(n);
+    std::string etag;
+    if (s.partes->directo.value_or(false)) {
+      const auto firma = e.demo.post(ruta + "/firmar");
+      EXPECT_TRUE(esOk(firma));
+      const auto url = desdeJson<Enlace>(firma.json()).url;
+      EXPECT_TRUE(url.starts_with(e.servicio.base() + "/almacen/partes/")) << url;
+      const auto c = enviarA(url, "PUT", trozo(bytes, *s.partes, n));
+      EXPECT_EQ(c.estado, 200) << c.resumen();
+      etag = c.cabecera("ETag").value_or("");
+      EXPECT_TRUE(esEtagCitado(etag)) << etag;
+    } else {
+      const auto c = e.demo.enviar("PUT", ruta, trozo(bytes, *s.partes, n), "application/octet-stream");
+      EXPECT_TRUE(esOk(c));
+      etag = desdeJson<REtag>(c.json()).valor;
+    }
+    lista.push_back({{"n", n}, {"etag", etag}});
+  }
+  return lista;
+}
+
+TEST(Subidas, UnArchivoVacioExisteAlInstante) {
+  Escenario e;
+  const auto c = pedir(e.demo, e.acme.carpetaRaizId, "vacio.txt", 0, "text/plain");
+  ASSERT_TRUE(esOk(c));
+  const auto j = c.json();
+  EXPECT_EQ(j.size(), 1u) << "solo archivoId: " << c.cuerpo;
+  const auto id = desdeJson<PedidoSubida>(j).archivoId;
+  const auto a = archivo(e.raizAcme(), "vacio.txt");
+  EXPECT_EQ(a.id, id);
+  EXPECT_EQ(a.tamanoBytes, 0);
+  EXPECT_EQ(a.tipo, "text/plain");
+  EXPECT_EQ(descargar(e.demo, id), "");
+}
+
+TEST(Subidas, HastaElUmbralUnPutFirmadoYConfirmar) {
+  Escenario e(conPartesChicas);
+  const auto bytes = bytesDePrueba(65536, 3);
+  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "justo.bin", 65536);
+  ASSERT_TRUE(s.versionId && s.url) << "se esperaba versionId y url";
+  EXPECT_FALSE(s.partes);
+  EXPECT_TRUE(s.url->starts_with(e.servicio.base() + "/almacen/subir/")) << *s.url;
+  const auto puesto = enviarA(*s.url, "PUT", bytes, {{"Content-Type", "application/octet-stream"}});
+  ASSERT_EQ(puesto.estado, 200) << puesto.resumen();
+  EXPECT_TRUE(esEtagCitado(puesto.cabecera("ETag").value_or("")))
+      << puesto.cabecera("ETag").value_or("(sin ETag)");
+  ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId)));
+  const auto a = archivo(e.raizAcme(), "justo.bin");
+  EXPECT_EQ(a.id, s.archivoId);
+  EXPECT_EQ(a.tamanoBytes, 65536);
+  EXPECT_EQ(descargar(e.demo, s.archivoId), bytes);
+}
+
+TEST(Subidas, SinConfirmarNoSeVe) {
+  Escenario e(conPartesChicas);
+  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "pendiente.bin", 10);
+  ASSERT_TRUE(s.url);
+  ASSERT_EQ(enviarA(*s.url, "PUT", std::string(10, 'x')).estado, 200);
+  EXPECT_THROW(archivo(e.raizAcme(), "pendiente.bin"), std::runtime_error);
+}
+
+struct FilaModo {
+  std::string nombre;
+  std::string directo;  // --directo
+  bool esperado;
+  friend void PrintTo(const FilaModo& f, std::ostream* os) { *os << f.nombre; }
+};
+
+class PorPartes : public testing::TestWithParam<FilaModo> {};
+
+TEST_P(PorPartes, SeSubenConfirmanYBajanIdenticas) {
+  auto banderas = conPartesChicas;
+  banderas.insert(banderas.end(), {"--directo", GetParam().directo});
+  Escenario e(banderas);
+  const auto bytes = bytesDePrueba(3 * 65536 + 123, 4);
+  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "grande.bin", static_cast<std::int64_t>(bytes.size()));
+  ASSERT_TRUE(s.versionId && s.partes) << "se esperaban partes";
+  EXPECT_FALSE(s.url);
+  EXPECT_EQ(s.partes->tamanoParte, 65536);
+  EXPECT_EQ(s.partes->total, 4);
+  EXPECT_EQ(s.partes->directo.value_or(false), GetParam().esperado);
+  const auto partes = mandarPartes(e, s, bytes);
+  ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId, {{"partes", partes}})));
+  const auto a = archivo(e.raizAcme(), "grande.bin");
+  EXPECT_EQ(a.id, s.archivoId);
+  EXPECT_EQ(a.tamanoBytes, static_cast<std::int64_t>(bytes.size()));
+  EXPECT_EQ(descargar(e.demo, s.archivoId), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Subidas, PorPartes,
+                         testing::Values(FilaModo{"Directas", "si", true},
+                                         FilaModo{"PorElServicio", "no", false}),
+                         [](const auto& info) { return info.param.nombre; });
+
+TEST(Subidas, AlternoCambiaDeModoEnCadaSubida) {
+  Escenario e(conPartesChicas);
+  const auto a = pedido(e.demo, e.acme.carpetaRaizId, "a.bin", 200000);
+  const auto b = pedido(e.demo, e.acme.carpetaRaizId, "b.bin", 200000);
+  ASSERT_TRUE(a.partes && b.partes);
+  EXPECT_NE(a.partes->directo.value_or(false), b.partes->directo.value_or(false));
+}
+
+// A confirmation that does not match what arrived.
+struct FilaNoLlego {
+  std::string nombre;
+  std::string directo;
+  bool unaSola;  // one signed PUT of 1000 bytes, else 3 parts
+  // Sends (or not) the bytes and gives the confirmation body.
+  std::function<nlohmann::json(const Escenario&, const PedidoSubida&, const std::string&)> preparar;
+  friend void PrintTo(const FilaNoLlego& f, std::ostream* os) { *os << f.nombre; }
+};
+
+class ConfirmacionErronea : public testing::TestWithParam<FilaNoLlego> {};
+
+TEST_P(ConfirmacionErronea, EsNoLlegoYNoCambiaNada) {
+  auto banderas = conPartesChicas;
+  banderas.insert(banderas.end(), {"--directo", GetParam().directo});
+  Escenario e(banderas);
+  const auto bytes = bytesDePrueba(2 * 65536 + 10, 5);
+  const bool unaSola = GetParam().unaSola;
+  const auto tamano = unaSola ? 1000 : static_cast<std::int64_t>(bytes.size());
+  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "mal.bin", tamano);
+  ASSERT_TRUE(s.versionId);
+  const auto cuerpo = GetParam().preparar(e, s, unaSola ? bytes.substr(0, 1000) : bytes);
+  EXPECT_TRUE(esError(confirmar(e.demo, *s.versionId, cuerpo), 400, "noLlego"));
+  EXPECT_THROW(archivo(e.raizAcme(), "mal.bin"), std::runtime_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subidas, ConfirmacionErronea,
+    testing::Values(
+        FilaNoLlego{"UnPutQueNuncaLlego", "no", true,
+                    [](const Escenario&, const PedidoSubida&, const std::string&) {
+                      return nlohmann::json::object();
+                    }},
+        FilaNoLlego{"UnPutCorto", "no", true,
+                    [](const Escenario&, const PedidoSubida& s, const std::string& b) {
+                      enviarA(*s.url, "PUT", b.substr(0, 999));
+                      return nlohmann::json::object();
+                    }},
+        FilaNoLlego{"UnPutLargo", "no", true,
+                    [](const Escenario&, const PedidoSubida& s, const std::string& b) {
+                      enviarA(*s.url, "PUT", b + "x");
+                      return nlohmann::json::object();
+                    }},
+        FilaNoLlego{"FaltaUnaParte", "no", false,
+                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
+                      auto partes = mandarPartes(e, s, b);
+                      partes.erase(1);
+                      return nlohmann::json{{"partes", partes}};
+                    }},
+        FilaNoLlego{"EtagCambiado", "no", false,
+                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
+                      auto partes = mandarPartes(e, s, b);
+                      partes[0]["etag"] = partes[1]["etag"];
+                      return nlohmann::json{{"partes", partes}};
+                    }},
+        FilaNoLlego{"EtagCambiadoDirecto", "si", false,
+                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
+                      auto partes = mandarPartes(e, s, b);
+                      partes[2]["etag"] = "\"00\"";
+                      return nlohmann::json{{"partes", partes}};
+                    }},
+        FilaNoLlego{"ParteCorta", "no", false,
+                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
+                      auto corto = b;
+                      corto.erase(100, 1);  // part 1 one byte short, the rest shifted
+                      return nlohmann::json{{"partes", mandarPartes(e, s, corto)}};
+                    }},
+        FilaNoLlego{"SinPartes", "no", false,
+                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
+                      mandarPartes(e, s, b);
+                      return nlohmann::json::object();
+                    }}),
+    [](const auto& info) { return info.param.nombre; });
+
+TEST(Subidas, SobreUnArchivoEsUnaVersionNuevaConElMismoId) {
+  Escenario e(conPartesChicas);
+  const auto raiz = e.acme.carpetaRaizId;
+  const auto primero = subir(e.demo, raiz, "informe.txt", "primera versión", "text/plain");
+  const auto antes = archivo(e.raizAcme(), "informe.txt");
+  const auto grande = bytesDePrueba(150000, 9);
+  const auto segundo = subir(e.demo, raiz, "informe.txt", grande, "text/plain");
+  EXPECT_EQ(segundo, primero);
+  const auto vista = e.raizAcme();
+  EXPECT_EQ(std::ranges::count(nombres(vista.archivos), "informe.txt"), 1);
+  const auto& ahora = archivo(vista, "informe.txt");
+  EXPECT_EQ(ahora.id, primero);
+  EXPECT_EQ(ahora.tamanoBytes, 150000);
+  EXPECT_GT(ahora.actualizadoEn, antes.actualizadoEn);
+  EXPECT_EQ(descargar(e.demo, primero), grande);
+  // The demo's own file takes a new version too.
+  const auto leeme = idArchivo(vista, "Léeme.txt");
+  EXPECT_EQ(subir(e.demo, raiz, "Léeme.txt", "nuevo texto", "text/plain"), leeme);
+  EXPECT_EQ(descargar(e.demo, leeme), "nuevo texto");
+}
+
+TEST(Subidas, SobreElNombreDeUnaCarpetaEsRepetido) {
+  Escenario e;
+  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "Fotos", 10), 409, "repetido"));
+  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "Fotos", 0), 409, "repetido"));
+}
+
+TEST(Subidas, EnUnaCarpetaInventadaEsNoExiste) {
+  Escenario e;
+  EXPECT_TRUE(esError(pedir(e.demo, "no-existe", "a.txt", 10), 404, "noExiste"));
+}
+
+TEST(Cuota, UnaSubidaQuePasaLaCuotaEsPlanLleno) {
+  Escenario e;
+  ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", 1}});
+  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000), 402, "planLleno"));
+  ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", 10737418240}});
+  EXPECT_TRUE(esOk(pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000)));
+  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "b.bin", 10737418240), 402, "planLleno"));
+}
+
+struct FilaBanderas {
+  std::string nombre;
+  nlohmann::json banderas;
+  std::string codigo;  // "" means the upload goes ahead
+  friend void PrintTo(const FilaBanderas& f, std::ostream* os) { *os << f.nombre; }
+};
+
+class BanderasDePago : public testing::TestWithParam<FilaBanderas> {};
+
+TEST_P(BanderasDePago, FrenanLasSubidasEnEseOrden) {
+  Escenario e;
+  auto cambios = GetParam().banderas;
+  cambios["organizacionId"] = e.acme.id;
+  ajustarEmpresa(e.servicio.base(), cambios);
+  const auto c = pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000);
+  if (GetParam().codigo.empty()) {
+    EXPECT_TRUE(esOk(c));
+  } else {
+    EXPECT_TRUE(esError(c, 402, GetParam().codigo));
+  }
+  // Only that company stops; reading goes on.
+  EXPECT_TRUE(esOk(e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuota, BanderasDePago,
+    testing::Values(
+        FilaBanderas{"Tope", {{"tope", true}}, "tope"},
+        FilaBanderas{"SinTarjeta", {{"sinTarjeta", true}}, "sinTarjeta"},
+        FilaBanderas{"PagoFallido", {{"pagoFallido", true}}, "pagoFallido"},
+        FilaBanderas{"TodasGanaTope",
+                     {{"tope", true}, {"sinTarjeta", true}, {"pagoFallido", true}},
+                     "tope"},
+        FilaBanderas{"SinTarjetaAntesQuePago", {{"sinTarjeta", true}, {"pagoFallido", true}},
+                     "sinTarjeta"},
+        FilaBanderas{"AnualVigenteNoFrena", {{"anualVigente", true}}, ""},
+        FilaBanderas{"ApagadasOtraVez", {{"tope", false}, {"sinTarjeta", false}}, ""}),
+    [](const auto& info) { return info.param.nombre; });
+
+}  // namespace
+}  // namespace vemlo::pruebas

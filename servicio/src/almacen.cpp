@@ -1,0 +1,206 @@
+// Blob storage. Names are always random ids chosen here, never anything a client sent, so no
+// request reaches outside the blob folder. Writes go through a 1 MiB buffer; reads are
+// positioned reads of 1 MiB handed to the socket as the client takes them.
+#include "almacen.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <memory>
+#include <stdexcept>
+
+#include "cripto.h"
+#include "http.h"
+
+namespace vemlo::servicio {
+namespace {
+
+constexpr std::size_t bloque = 1 << 20;
+
+bool escribirTodo(int fd, const char* datos, std::size_t n) {
+  while (n > 0) {
+    const auto escritos = ::write(fd, datos, n);
+    if (escritos < 0 && errno == EINTR) continue;
+    if (escritos <= 0) return false;
+    datos += escritos;
+    n -= static_cast<std::size_t>(escritos);
+  }
+  return true;
+}
+
+// A file being written: removed unless `terminar` renames it into place.
+class Temporal {
+ public:
+  Temporal() : id_(nuevoId()), ruta_(entorno().blobs / ("tmp-" + id_)) {
+    fd_ = ::open(ruta_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd_ < 0) throw std::runtime_error("no se pudo crear " + ruta_.string());
+  }
+  ~Temporal() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!terminado_) ::unlink(ruta_.c_str());
+  }
+  Temporal(const Temporal&) = delete;
+  Temporal& operator=(const Temporal&) = delete;
+  int fd() const { return fd_; }
+  std::string terminar() {
+    if (::close(fd_) != 0) throw std::runtime_error("no se pudo cerrar el blob");
+    fd_ = -1;
+    std::filesystem::rename(ruta_, rutaBlob(id_));
+    terminado_ = true;
+    return id_;
+  }
+
+ private:
+  std::string id_;
+  std::filesystem::path ruta_;
+  int fd_ = -1;
+  bool terminado_ = false;
+};
+
+struct Lectura {
+  int fd = -1;
+  std::int64_t desde = 0;
+  std::vector<char> buffer = std::vector<char>(bloque);
+  ~Lectura() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The one range of a "Range: bytes=..." header: nothing when there is none or it is not
+// one well-formed range (then the whole body is served); `valido` false when unsatisfiable.
+struct Rango {
+  std::int64_t desde = 0, hasta = 0;
+  bool valido = true;
+};
+
+std::optional<std::int64_t> numero(std::string_view texto) {
+  std::int64_t valor = 0;
+  const auto [fin, error] = std::from_chars(texto.data(), texto.data() + texto.size(), valor);
+  if (texto.empty() || error != std::errc() || fin != texto.data() + texto.size())
+    return std::nullopt;
+  return valor;
+}
+
+std::optional<Rango> leerRango(const std::string& cabecera, std::int64_t tamano) {
+  constexpr std::string_view prefijo = "bytes=";
+  std::string_view texto(cabecera);
+  if (texto.substr(0, prefijo.size()) != prefijo) return std::nullopt;
+  texto.remove_prefix(prefijo.size());
+  const auto guion = texto.find('-');
+  if (guion == std::string_view::npos || texto.find(',') != std::string_view::npos)
+    return std::nullopt;
+  const auto a = numero(texto.substr(0, guion));
+  const auto b = numero(texto.substr(guion + 1));
+  if (!a && b) {  // the last b bytes
+    if (*b == 0 || tamano == 0) return Rango{0, 0, false};
+    return Rango{std::max<std::int64_t>(0, tamano - *b), tamano - 1};
+  }
+  if (!a || (b && *b < *a)) return std::nullopt;
+  if (*a >= tamano) return Rango{0, 0, false};
+  return Rango{*a, b ? std::min(*b, tamano - 1) : tamano - 1};
+}
+
+}  // namespace
+
+std::filesystem::path rutaBlob(const std::string& blobId) {
+  return entorno().blobs / blobId;
+}
+
+Recibido recibirBlob(const httplib::ContentReader& lector, std::int64_t maximo) {
+  Temporal temporal;
+  Resumen resumen;
+  std::vector<char> buffer;
+  buffer.reserve(bloque);
+  std::int64_t total = 0;
+  bool falloDisco = false;
+  const bool completo = lector([&](const char* datos, std::size_t n) {
+    total += static_cast<std::int64_t>(n);
+    if (total > maximo || falloDisco) return true;  // read on and drop, to keep the connection
+    resumen.sumar(datos, n);
+    buffer.insert(buffer.end(), datos, datos + n);
+    if (buffer.size() >= bloque) {
+      falloDisco = !escribirTodo(temporal.fd(), buffer.data(), buffer.size());
+      buffer.clear();
+    }
+    return true;
+  });
+  if (!completo) throw std::runtime_error("el cuerpo no llegó entero");
+  if (total > maximo) fallar(413, "datos");
+  if (falloDisco || !escribirTodo(temporal.fd(), buffer.data(), buffer.size()))
+    throw std::runtime_error("no se pudo escribir el blob");
+  return {temporal.terminar(), total, "\"" + resumen.hexFinal() + "\""};
+}
+
+std::string guardarBlob(const std::string& bytes) {
+  Temporal temporal;
+  if (!escribirTodo(temporal.fd(), bytes.data(), bytes.size()))
+    throw std::runtime_error("no se pudo escribir el blob");
+  return temporal.terminar();
+}
+
+std::string unirBlobs(const std::vector<std::string>& blobs) {
+  Temporal temporal;
+  for (const auto& blobId : blobs) {
+    const int origen = ::open(rutaBlob(blobId).c_str(), O_RDONLY | O_CLOEXEC);
+    if (origen < 0) throw std::runtime_error("falta una parte");
+    ssize_t copiados = 0;
+    do copiados = ::copy_file_range(origen, nullptr, temporal.fd(), nullptr, 1 << 30, 0);
+    while (copiados > 0);
+    ::close(origen);
+    if (copiados < 0) throw std::runtime_error("no se pudieron unir las partes");
+  }
+  return temporal.terminar();
+}
+
+void borrarBlob(const std::string& blobId) {
+  std::error_code error;
+  std::filesystem::remove(rutaBlob(blobId), error);
+}
+
+std::string sinComillas(std::string etag) {
+  if (etag.size() >= 2 && etag.front() == '"' && etag.back() == '"')
+    etag = etag.substr(1, etag.size() - 2);
+  return etag;
+}
+
+void servirBlob(const httplib::Request& req, httplib::Response& res, const std::string& blobId,
+                const std::string& tipo) {
+  auto lectura = std::make_shared<Lectura>();
+  lectura->fd = ::open(rutaBlob(blobId).c_str(), O_RDONLY | O_CLOEXEC);
+  if (lectura->fd < 0) noExiste();
+  const std::int64_t tamano = ::lseek(lectura->fd, 0, SEEK_END);
+  std::int64_t largo = tamano;
+  res.set_header("Accept-Ranges", "bytes");
+  if (req.has_header("Range")) {
+    if (const auto rango = leerRango(req.get_header_value("Range"), tamano)) {
+      if (!rango->valido) {
+        res.status = 416;
+        res.set_header("Content-Range", "bytes */" + std::to_string(tamano));
+        res.set_content("", "text/plain");
+        return;
+      }
+      lectura->desde = rango->desde;
+      largo = rango->hasta - rango->desde + 1;
+      res.status = 206;
+      res.set_header("Content-Range", "bytes " + std::to_string(rango->desde) + "-" +
+                                          std::to_string(rango->hasta) + "/" +
+                                          std::to_string(tamano));
+    }
+  }
+  if (largo == 0) {
+    res.set_content("", tipo);
+    return;
+  }
+  res.set_content_provider(
+      static_cast<std::size_t>(largo), tipo,
+      [lectura](std::size_t desplazamiento, std::size_t pendiente, httplib::DataSink& sumidero) {
+        const auto n = ::pread(lectura->fd, lectura->buffer.data(),
+                               std::min(pendiente, lectura->buffer.size()),
+                               lectura->desde + static_cast<std::int64_t>(desplazamiento));
+        if (n <= 0) return false;
+        return sumidero.write(lectura->buffer.data(), static_cast<std::size_t>(n));
+      });
+}
+
+}  // namespace vemlo::servicio
