@@ -1,0 +1,135 @@
+// The CLI11 application: the commands, help in the user's language, and the mapping of
+// failures to exit statuses (1 service or network, 2 usage, 130 interrupted).
+#include "aplicacion.h"
+
+#include <filesystem>
+#include <iostream>
+
+#include "contexto.h"
+#include "fallos.h"
+#include "ordenes.h"
+#include "salida.h"
+#include "senales.h"
+#include "textos.h"
+
+namespace vemlo::cli {
+namespace {
+
+void etiquetasDeAyuda(CLI::App& app) {
+  auto formato = app.get_formatter();
+  formato->column_width(34);
+  formato->label("Usage", tr("Usage", "Uso"));
+  formato->label("OPTIONS", tr("OPTIONS", "OPCIONES"));
+  formato->label("SUBCOMMAND", tr("COMMAND", "ORDEN"));
+  formato->label("SUBCOMMANDS", tr("COMMANDS", "ÓRDENES"));
+  formato->label("Positionals", tr("Arguments", "Argumentos"));
+  formato->label("Options", tr("Options", "Opciones"));
+  formato->label("Subcommands", tr("Commands", "Órdenes"));
+  formato->label("REQUIRED", tr("REQUIRED", "OBLIGATORIO"));
+  formato->label("TEXT", tr("TEXT", "TEXTO"));
+  formato->label("INT", tr("INT", "ENTERO"));
+  app.option_defaults()->group(tr("Options", "Opciones"));
+}
+
+// The heading the commands are listed under, in the user's language, at every level.
+void grupoDeOrdenes(CLI::App& app) {
+  for (auto* orden : app.get_subcommands({})) {
+    orden->group(tr("Commands", "Órdenes"));
+    if (auto* ayuda = orden->get_help_ptr()) ayuda->group(tr("Options", "Opciones"));
+    grupoDeOrdenes(*orden);
+  }
+}
+
+std::string pieDeAyuda() {
+  return tr(
+      "Paths are company paths, such as /Reports/2026/q1.pdf. Exit status: 0 done, 1 the "
+      "service or the network failed, 2 wrong usage, 130 interrupted. VEMLO_SERVICIO sets the "
+      "service's address.",
+      "Las rutas son rutas de la empresa, como /Informes/2026/q1.pdf. Estado de salida: 0 "
+      "hecho, 1 falló el servicio o la red, 2 uso incorrecto, 130 interrumpido. VEMLO_SERVICIO "
+      "fija la dirección del servicio.");
+}
+
+int usoIncorrecto(CLI::App& app, const CLI::ParseError& error) {
+  if (error.get_exit_code() == 0) return app.exit(error);  // --help
+  avisar(tr("wrong usage: ", "uso incorrecto: ") + error.what());
+  avisar(tr("see: vemlo-cli --help", "ver: vemlo-cli --help"));
+  return malUso;
+}
+
+int fallaDelServicio(const ErrorVemlo& error) {
+  std::string texto = error.descripcion();
+  if (error.codigo() == "sesion") texto += " (vemlo-cli login)";
+  avisar(texto);
+  return fallo;
+}
+
+// Runs the parsed command; every failure becomes a message and its status.
+int correr(Ordenes& ordenes, const Senales& senales) {
+  const auto interrumpida = [&] {
+    avisar(tr("interrupted", "interrumpido"));
+    return interrumpido;
+  };
+  try {
+    return ordenes.accion();
+  } catch (const ErrorUso& e) {
+    avisar(e.what());
+    return malUso;
+  } catch (const ErrorOrden& e) {
+    avisar(e.what());
+    return fallo;
+  } catch (const ErrorVemlo& e) {
+    if (senales.interrumpido() || esCancelacion(std::current_exception())) return interrumpida();
+    return fallaDelServicio(e);
+  } catch (const std::filesystem::filesystem_error& e) {
+    if (senales.interrumpido()) return interrumpida();
+    avisar(citar(e.path1().string()) + ": " + e.code().message());
+    return fallo;
+  } catch (const std::exception& e) {
+    if (senales.interrumpido()) return interrumpida();
+    avisar(tr("unexpected failure: ", "fallo inesperado: ") + e.what());
+    return fallo;
+  }
+}
+
+}  // namespace
+
+int ejecutar(int argc, char** argv) {
+  const Senales senales;
+  Contexto contexto(senales.token());
+  CLI::App app(tr("vemlo-cli: your company's Vemlo files from a terminal.",
+                  "vemlo-cli: los archivos Vemlo de tu empresa desde una terminal."),
+               "vemlo-cli");
+  etiquetasDeAyuda(app);
+  app.set_help_flag("-h,--help", tr("Show this help and exit", "Mostrar esta ayuda y salir"));
+  app.footer(pieDeAyuda());
+  app.require_subcommand(1);
+  conEmpresa(&app, contexto);
+  Ordenes ordenes{contexto, {}};
+  ordenesDeCuenta(app, ordenes);
+  ordenesDeCarpetas(app, ordenes);
+  ordenesDeListas(app, ordenes);
+  ordenesDeTransferencias(app, ordenes);
+  grupoDeOrdenes(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return usoIncorrecto(app, e);
+  }
+  return correr(ordenes, senales);
+}
+
+void conEmpresa(CLI::App* orden, Contexto& contexto) {
+  orden->add_option(
+      "--company", contexto.empresaPedida,
+      tr("The company to work in, by name or id (needed when you're in several)",
+         "La empresa donde trabajar, por nombre o id (hace falta si estás en varias)"));
+}
+
+void conJson(CLI::App* orden, Contexto& contexto) {
+  orden->add_flag("--json", contexto.json,
+                  tr("Print the service's records as one JSON document",
+                     "Mostrar los registros del servicio como un documento JSON"));
+}
+
+}  // namespace vemlo::cli
