@@ -10,9 +10,11 @@ std::string clase(bool esCarpeta) {
   return esCarpeta ? "carpetas" : "archivos";
 }
 
-std::string ruta(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
-  std::string texto(a);
-  texto.append(b).append(c);
+// The pieces of a path, one after the other.
+template <class... Trozos>
+std::string ruta(const Trozos&... trozos) {
+  std::string texto;
+  (texto.append(std::string_view(trozos)), ...);
   return texto;
 }
 
@@ -31,18 +33,17 @@ std::string Vemlo::crearCarpeta(std::string_view padreId, std::string_view nombr
 void Vemlo::renombrar(bool esCarpeta, std::string_view id, std::string_view nombre,
                       std::stop_token parar) const {
   const nlohmann::json cuerpo{{"nombre", nombre}};
-  llamar<Ok>("PATCH", ruta("/v1/", clase(esCarpeta) + "/", id), cuerpo, std::move(parar));
+  llamar<Ok>("PATCH", ruta("/v1/", clase(esCarpeta), "/", id), cuerpo, std::move(parar));
 }
 
 void Vemlo::mover(bool esCarpeta, std::string_view id, std::string_view destinoId,
                   std::stop_token parar) const {
   const nlohmann::json cuerpo{{"destinoId", destinoId}};
-  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta) + "/", ruta(id, "/mover")), cuerpo,
-             std::move(parar));
+  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta), "/", id, "/mover"), cuerpo, std::move(parar));
 }
 
 void Vemlo::aPapelera(bool esCarpeta, std::string_view id, std::stop_token parar) const {
-  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta) + "/", ruta(id, "/papelera")), std::nullopt,
+  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta), "/", id, "/papelera"), std::nullopt,
              std::move(parar));
 }
 
@@ -61,7 +62,7 @@ void Vemlo::restaurar(std::string_view organizacionId, std::string_view tipo, st
 std::vector<ResultadoBusqueda> Vemlo::buscar(std::string_view organizacionId,
                                              std::string_view texto, std::stop_token parar) const {
   const auto camino = ruta("/v1/buscar?organizacionId=", codificarConsulta(organizacionId),
-                           "&q=" + codificarConsulta(texto));
+                           "&q=", codificarConsulta(texto));
   return llamar<RResultados>("GET", camino, std::nullopt, std::move(parar)).valor;
 }
 
@@ -86,7 +87,7 @@ void Vemlo::marcarFavorito(std::string_view tipo, std::string_view id,
 
 void Vemlo::quitarFavorito(std::string_view tipo, std::string_view id,
                            std::stop_token parar) const {
-  const auto camino = ruta("/v1/favoritos/", tipo, "/" + codificarConsulta(id));
+  const auto camino = ruta("/v1/favoritos/", tipo, "/", codificarConsulta(id));
   llamar<Ok>("DELETE", camino, std::nullopt, std::move(parar));
 }
 
@@ -125,7 +126,7 @@ std::optional<std::string> Vemlo::subirDirecto(std::string_view url, std::string
 
 std::string Vemlo::subirParte(std::string_view subidaId, std::int64_t n, std::string_view datos,
                               std::stop_token parar) const {
-  auto pedido = armarPedido("PUT", ruta("/v1/subidas/", subidaId, "/partes/" + std::to_string(n)));
+  auto pedido = armarPedido("PUT", ruta("/v1/subidas/", subidaId, "/partes/", std::to_string(n)));
   pedido.poner("Content-Type", "application/octet-stream");
   return decodificar<REtag>(transporte_->enviar(pedido, datos, std::move(parar))).valor;
 }

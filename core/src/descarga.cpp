@@ -19,7 +19,8 @@ namespace {
 class Temporal {
  public:
   explicit Temporal(const std::filesystem::path& destino)
-      : ruta_(destino.parent_path() / ("." + destino.filename().string() + ".vemlo-XXXXXX")) {
+      : ruta_(destino.parent_path() /
+              std::string(".").append(destino.filename().string()).append(".vemlo-XXXXXX")) {
     std::string plantilla = ruta_.string();
     fd_ = Descriptor(mkostemp(plantilla.data(), O_CLOEXEC));
     ruta_ = plantilla;

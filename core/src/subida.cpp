@@ -156,9 +156,13 @@ std::string enviarParte(const Vemlo& api, const PedidoSubida& pedido, std::int64
                         const std::string& bytes, const std::stop_token& parar) {
   const auto& version = *pedido.versionId;
   if (!pedido.partes->directo.value_or(false)) return api.subirParte(version, n, bytes, parar);
-  const auto firma = api.llamar<Enlace>(
-      "POST", "/v1/subidas/" + version + "/partes/" + std::to_string(n) + "/firmar", std::nullopt,
-      parar);
+  const auto firma = api.llamar<Enlace>("POST",
+                                        std::string("/v1/subidas/")
+                                            .append(version)
+                                            .append("/partes/")
+                                            .append(std::to_string(n))
+                                            .append("/firmar"),
+                                        std::nullopt, parar);
   auto etag = api.subirDirecto(firma.url, bytes, std::nullopt, parar);
   if (!etag) throw ErrorVemlo::formato("la parte llegó sin huella");
   return std::move(*etag);
