@@ -61,7 +61,12 @@ class Temporal {
 void Vemlo::descargar(std::string_view archivoId, const std::filesystem::path& destino,
                       const std::function<void(std::int64_t)>& alRecibir,
                       std::stop_token parar) const {
-  const auto url = enlaceDescarga(archivoId, parar);
+  descargarDesde(enlaceDescarga(archivoId, parar), destino, alRecibir, std::move(parar));
+}
+
+void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& destino,
+                           const std::function<void(std::int64_t)>& alRecibir,
+                           std::stop_token parar) const {
   Temporal temporal(std::filesystem::absolute(destino));
   std::int64_t recibidos = 0;
   const Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};

@@ -13,6 +13,7 @@
 #include "descriptor.h"
 #include "llavero.h"
 #include "vemlo/utf8.h"
+#include "vemlo/xdg.h"
 
 namespace vemlo {
 namespace {
@@ -83,12 +84,7 @@ std::optional<std::string> comoTexto(std::optional<std::string> bytes) {
 
 }  // namespace
 
-std::filesystem::path SesionGuardada::contenedor() {
-  const char* datos = std::getenv("XDG_DATA_HOME");
-  if (datos && *datos == '/') return std::filesystem::path(datos) / "vemlo";
-  const char* casa = std::getenv("HOME");
-  return std::filesystem::path(casa ? casa : "") / ".local/share/vemlo";
-}
+std::filesystem::path SesionGuardada::contenedor() { return datosDeUsuario() / "vemlo"; }
 
 void SesionGuardada::guardar(std::string_view token) {
   borrar();

@@ -111,6 +111,11 @@ class Vemlo {
   void descargar(std::string_view archivoId, const std::filesystem::path& destino,
                  const std::function<void(std::int64_t recibidos)>& alRecibir = {},
                  std::stop_token parar = {}) const;
+  // The same from a download link (`url`, absolute, fetched without the client's headers).
+  // A status from 300 is `api` with that status and the body's code.
+  void descargarDesde(const std::string& url, const std::filesystem::path& destino,
+                      const std::function<void(std::int64_t recibidos)>& alRecibir = {},
+                      std::stop_token parar = {}) const;
   // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
   std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
 

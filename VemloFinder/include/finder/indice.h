@@ -1,0 +1,98 @@
+// The extension's picture of a company's tree: one record per item, keyed by the item's
+// identifier, and a generation counter from which sync anchors are made. Kept in memory,
+// written whole to a JSON file after every change, read back when a domain starts.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "finder/proveedor.h"
+
+namespace vemlo::finder {
+
+// One item as the extension knows it.
+struct Ficha {
+  std::string id;         // item identifier
+  std::string padre;      // the parent's item identifier
+  std::string nombre;     // file name
+  bool esCarpeta = false;
+  std::int64_t tamano = 0;  // bytes; 0 for folders
+  std::string fecha;        // the service's timestamp text, or empty
+  bool editable = false;    // the user may change it
+  bool operator==(const Ficha&) const = default;
+};
+
+using Fichas = std::unordered_map<std::string, Ficha>;
+
+// A decoded item identifier.
+namespace destinos {
+struct Raiz {};
+struct Papelera {};
+struct Carpeta {
+  std::string id;
+};
+struct Fichero {
+  std::string id;
+};
+}  // namespace destinos
+using Destino =
+    std::variant<destinos::Raiz, destinos::Papelera, destinos::Carpeta, destinos::Fichero>;
+
+// The root and trash containers by their identifiers, "a:" + id a file, "c:" + id a folder
+// (the root folder's id is the root), anything else a folder with the whole text as id.
+Destino destino(const std::string& identificador, const std::string& raizId);
+// The identifier of a folder id: the root container for `raizId`, else "c:" + id.
+std::string idDeCarpeta(const std::string& carpetaId, const std::string& raizId);
+
+// What `reemplazar` found: records new or different, and identifiers gone; both by id.
+struct Cambios {
+  std::vector<Ficha> cambiadas;
+  std::vector<std::string> borradas;
+};
+
+// Identifier order: byte order for ASCII, canonically normalised Unicode otherwise.
+bool antesQue(const std::string& a, const std::string& b);
+
+// The index of one domain. Every operation runs alone and has written the file when it
+// returns, so a lookup never sees half of a replacement and the file holds one whole index.
+// Nothing here reports a failure: an unreadable file is an empty index, a failed write
+// leaves the file as it was.
+class Indice {
+ public:
+  // Reads $XDG_DATA_HOME/vemlo-finder/Vemlo/indice-<dominio>.json. A domain identifier that
+  // cannot be part of a file name gets an index kept in memory only.
+  explicit Indice(const std::string& dominio);
+
+  std::optional<Ficha> consultar(const std::string& id) const;
+  void anotar(const std::vector<Ficha>& fichas);
+  Cambios reemplazar(Fichas foto);
+  void quitar(const std::string& id);
+  bool tieneFoto() const;
+  fp::SyncAnchor ancla() const;
+
+  std::int64_t generacion() const;
+  const std::optional<std::filesystem::path>& archivo() const { return archivo_; }
+
+ private:
+  void grabar() const;  // with candado_ held
+
+  mutable std::mutex candado_;  // guards everything below and the file
+  Fichas fichas_;
+  std::int64_t generacion_ = 0;
+  bool tieneFoto_ = false;
+  const std::optional<std::filesystem::path> archivo_;
+};
+
+// The on-disk form, {"generacion": n, "fichas": {id: {...}}}, written straight from the
+// records; exposed for the benchmark.
+std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas);
+// Nothing when the text is not a whole, well-typed index.
+std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::string& texto);
+
+}  // namespace vemlo::finder

@@ -1,0 +1,196 @@
+// The extension's session context, its listings and crawl, and the request shape every
+// system request shares: one task, the progress returned at once, one completion.
+#include "finder/extension.h"
+
+#include <algorithm>
+#include <deque>
+#include <thread>
+
+#include "finder/errores.h"
+#include "interno.h"
+#include "vemlo/sesion.h"
+
+namespace vemlo::finder {
+namespace {
+
+constexpr std::size_t limiteDelRecorrido = 100'000;
+constexpr std::size_t porTanda = 4;
+
+// The views of one batch of folders, fetched at once, in the order they arrived. A folder
+// that no longer exists gives none; any other failure stops the others and is thrown.
+std::vector<VistaCarpeta> traerTanda(const Vemlo& api, const std::vector<std::string>& ids,
+                                     std::stop_token parar) {
+  std::stop_source grupo;
+  std::stop_callback enlace(parar, [&] { grupo.request_stop(); });
+  std::mutex candado;  // guards vistas and fallo
+  std::vector<VistaCarpeta> vistas;
+  std::exception_ptr fallo;
+  {
+    std::vector<std::jthread> hilos;
+    for (const auto& id : ids)
+      hilos.emplace_back([&, id] {
+        try {
+          auto vista = api.verCarpeta(id, grupo.get_token());
+          std::lock_guard c(candado);
+          vistas.push_back(std::move(vista));
+        } catch (const ErrorVemlo& e) {
+          if (e.caso() == ErrorVemlo::Caso::api && e.codigo() == "noExiste") return;
+          std::lock_guard c(candado);
+          if (!fallo) fallo = std::current_exception();
+          grupo.request_stop();
+        }
+      });
+  }
+  if (fallo) std::rethrow_exception(fallo);
+  return vistas;
+}
+
+fp::ItemPtr elemento(const std::optional<Ficha>& ficha) {
+  if (!ficha) return nullptr;
+  return std::make_shared<Elemento>(*ficha);
+}
+
+}  // namespace
+
+ExtensionVemlo::ExtensionVemlo(fp::Domain dominio)
+    : dominio_(std::move(dominio)), indice_(dominio_.identifier) {}
+
+std::unique_ptr<fp::Enumerator> ExtensionVemlo::enumerator(const fp::ItemIdentifier& contenedor) {
+  return std::make_unique<Enumerador>(contenedor, *this);
+}
+
+Contexto ExtensionVemlo::contexto(std::stop_token parar) {
+  const auto token = SesionGuardada::leer();
+  if (!token) throw fp::Error(fp::notAuthenticated);
+  {
+    std::lock_guard candado(candado_);
+    if (guardado_ && guardado_->api->token() == token) return *guardado_;
+  }
+  auto api = std::make_shared<const Vemlo>(*token);
+  const auto cuenta = api->yo(std::move(parar));
+  const auto& lista = cuenta.organizaciones;
+  const auto org = std::find_if(lista.begin(), lista.end(),
+                                [&](const auto& o) { return o.id == dominio_.identifier; });
+  if (org == lista.end()) throw fp::Error(fp::notAuthenticated);
+  Contexto nuevo{std::move(api), org->id, org->carpetaRaizId, org->rol != "lector"};
+  std::lock_guard candado(candado_);
+  guardado_ = nuevo;
+  return nuevo;
+}
+
+std::vector<Ficha> ExtensionVemlo::hijos(const fp::ItemIdentifier& contenedor,
+                                         std::stop_token parar) {
+  const auto ctx = contexto(parar);
+  const auto carpeta = carpetaDe(destino(contenedor, ctx.raizId), ctx.raizId);
+  if (!carpeta) return {};
+  auto fichas = fichasDe(ctx.api->verCarpeta(*carpeta, parar), ctx.raizId);
+  indice_.anotar(fichas);
+  return fichas;
+}
+
+Fichas ExtensionVemlo::recorrer(std::stop_token parar) {
+  const auto ctx = contexto(parar);
+  Fichas resultado;
+  std::deque<std::string> pendientes{ctx.raizId};
+  while (resultado.size() < limiteDelRecorrido && !pendientes.empty()) {
+    const auto n = std::min(porTanda, pendientes.size());
+    const std::vector<std::string> tanda(pendientes.begin(),
+                                         pendientes.begin() + static_cast<std::ptrdiff_t>(n));
+    pendientes.erase(pendientes.begin(), pendientes.begin() + static_cast<std::ptrdiff_t>(n));
+    for (const auto& vista : traerTanda(*ctx.api, tanda, parar)) {
+      for (auto& f : fichasDe(vista, ctx.raizId)) resultado.insert_or_assign(f.id, std::move(f));
+      for (const auto& c : vista.carpetas) pendientes.push_back(c.id);
+    }
+  }
+  return resultado;
+}
+
+fp::ProgressPtr ExtensionVemlo::item(const fp::ItemIdentifier& id, fp::ItemCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>();
+  tareas_.lanzar(progreso, [this, id, completar = std::move(completar)](std::stop_token parar) {
+    auto [ficha, error] = intentar([&] { return buscarItem(id, parar); });
+    completar(elemento(ficha), error);
+  });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::fetchContents(const fp::ItemIdentifier& id,
+                                              const std::optional<fp::ItemVersion>&,
+                                              fp::ContentsCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>(100);
+  tareas_.lanzar(progreso, [this, id, progreso = progreso.get(),
+                            completar = std::move(completar)](std::stop_token parar) {
+    auto [traido, error] = intentar([&] { return traerContenido(id, *progreso, parar); });
+    if (!traido) return completar(std::nullopt, nullptr, error);
+    completar(traido->first, elemento(traido->second), nullptr);
+  });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::createItem(const fp::Item& plantilla, fp::ItemFields,
+                                           const std::optional<std::filesystem::path>& contenido,
+                                           fp::Options, fp::ChangeCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>(100);
+  const auto cambio = Cambio::de(plantilla, fp::contents, contenido);
+  tareas_.lanzar(progreso, [this, cambio, progreso = progreso.get(),
+                            completar = std::move(completar)](std::stop_token parar) {
+    auto [ficha, error] = intentar([&] { return crear(cambio, *progreso, parar); });
+    completar(elemento(ficha), 0, false, error);
+  });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::modifyItem(const fp::Item& item, const fp::ItemVersion&,
+                                           fp::ItemFields cambiados,
+                                           const std::optional<std::filesystem::path>& contenido,
+                                           fp::Options, fp::ChangeCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>(100);
+  const auto cambio = Cambio::de(item, cambiados, contenido);
+  tareas_.lanzar(progreso, [this, cambio, progreso = progreso.get(),
+                            completar = std::move(completar)](std::stop_token parar) {
+    auto [ficha, error] = intentar([&] { return modificar(cambio, *progreso, parar); });
+    completar(elemento(ficha), 0, false, error);
+  });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::deleteItem(const fp::ItemIdentifier& id, const fp::ItemVersion&,
+                                           fp::Options, fp::ErrorCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>();
+  tareas_.lanzar(progreso, [this, id, completar = std::move(completar)](std::stop_token parar) {
+    completar(intentar([&] { borrar(id, parar); }));
+  });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::fetchThumbnails(const std::vector<fp::ItemIdentifier>& ids,
+                                                std::uint32_t, fp::ThumbnailCompletion porMiniatura,
+                                                fp::ErrorCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>(static_cast<std::int64_t>(ids.size()));
+  tareas_.lanzar(progreso, [this, ids, progreso = progreso.get(), porMiniatura = std::move(porMiniatura),
+                            completar = std::move(completar)](std::stop_token parar) {
+    const auto ctx = intentar([&] { return contexto(parar); }).first;
+    if (!ctx) {
+      for (const auto& id : ids) porMiniatura(id, std::nullopt, nullptr);
+      return completar(nullptr);
+    }
+    {
+      std::vector<std::jthread> hilos;
+      for (const auto& id : ids)
+        hilos.emplace_back([&, id] {
+          std::optional<std::string> datos;
+          try {
+            datos = miniaturaDe(*ctx, id, parar);
+          } catch (...) {
+            // No thumbnail is the whole answer to any failure.
+          }
+          porMiniatura(id, std::move(datos), nullptr);
+          progreso->addCompletedUnits(1);
+        });
+    }
+    completar(nullptr);
+  });
+  return progreso;
+}
+
+}  // namespace vemlo::finder

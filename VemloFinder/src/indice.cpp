@@ -1,0 +1,230 @@
+// The index: its records, its change computation and its file.
+#include "finder/indice.h"
+
+#include <fcntl.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
+
+#include "vemlo/xdg.h"
+
+namespace vemlo::finder {
+namespace {
+
+bool esAscii(const std::string& texto) {
+  return std::all_of(texto.begin(), texto.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+std::string normalizado(const std::string& texto) {
+  UErrorCode estado = U_ZERO_ERROR;
+  const auto* nfc = icu::Normalizer2::getNFCInstance(estado);
+  if (U_FAILURE(estado)) return texto;
+  const auto resultado = nfc->normalize(icu::UnicodeString::fromUTF8(texto), estado);
+  if (U_FAILURE(estado)) return texto;
+  std::string utf8;
+  return resultado.toUTF8String(utf8);
+}
+
+std::optional<std::filesystem::path> rutaDelIndice(const std::string& dominio) {
+  if (!fp::isSafeFileName(dominio)) return std::nullopt;
+  const auto carpeta = datosDeUsuario() / "vemlo-finder" / "Vemlo";
+  std::error_code ignorado;
+  std::filesystem::create_directories(carpeta, ignorado);
+  return carpeta / ("indice-" + dominio + ".json");
+}
+
+std::optional<std::string> leerTodo(const std::filesystem::path& ruta) {
+  std::ifstream entrada(ruta, std::ios::binary);
+  if (!entrada) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(entrada), {});
+}
+
+// Writes `datos` to a temporary file beside `ruta`, syncs it and renames it over `ruta`.
+bool escribirAtomico(const std::filesystem::path& ruta, const std::string& datos) {
+  std::string temporal = ruta.string() + ".XXXXXX";
+  const int fd = mkostemp(temporal.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string_view resto = datos;
+  while (!resto.empty()) {
+    const auto n = write(fd, resto.data(), resto.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    resto.remove_prefix(static_cast<std::size_t>(n));
+  }
+  const bool bien = resto.empty() && fdatasync(fd) == 0;
+  close(fd);
+  if (bien && rename(temporal.c_str(), ruta.c_str()) == 0) return true;
+  unlink(temporal.c_str());
+  return false;
+}
+
+void texto(std::string& salida, const std::string& valor) {
+  static constexpr char hex[] = "0123456789abcdef";
+  salida += '"';
+  for (const char c : valor) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      salida += '\\';
+      salida += c;
+    } else if (u < 0x20) {
+      salida.append("\\u00").append(1, hex[u >> 4]).append(1, hex[u & 15]);
+    } else {
+      salida += c;
+    }
+  }
+  salida += '"';
+}
+
+void entero(std::string& salida, std::int64_t valor) {
+  char buffer[24];
+  const auto fin = std::to_chars(buffer, buffer + sizeof buffer, valor).ptr;
+  salida.append(buffer, fin);
+}
+
+void ficha(std::string& salida, const Ficha& f) {
+  salida += "{\"id\":";
+  texto(salida, f.id);
+  salida += ",\"padre\":";
+  texto(salida, f.padre);
+  salida += ",\"nombre\":";
+  texto(salida, f.nombre);
+  salida += f.esCarpeta ? ",\"esCarpeta\":true,\"tamano\":" : ",\"esCarpeta\":false,\"tamano\":";
+  entero(salida, f.tamano);
+  salida += ",\"fecha\":";
+  texto(salida, f.fecha);
+  salida += f.editable ? ",\"editable\":true}" : ",\"editable\":false}";
+}
+
+Ficha fichaDe(const nlohmann::json& j) {
+  return Ficha{j.at("id").get<std::string>(),       j.at("padre").get<std::string>(),
+               j.at("nombre").get<std::string>(),   j.at("esCarpeta").get<bool>(),
+               j.at("tamano").get<std::int64_t>(), j.at("fecha").get<std::string>(),
+               j.at("editable").get<bool>()};
+}
+
+}  // namespace
+
+Destino destino(const std::string& identificador, const std::string& raizId) {
+  if (identificador == fp::rootContainer) return destinos::Raiz{};
+  if (identificador == fp::trashContainer) return destinos::Papelera{};
+  if (identificador.starts_with("a:")) return destinos::Fichero{identificador.substr(2)};
+  if (!identificador.starts_with("c:")) return destinos::Carpeta{identificador};
+  auto id = identificador.substr(2);
+  if (id == raizId) return destinos::Raiz{};
+  return destinos::Carpeta{std::move(id)};
+}
+
+std::string idDeCarpeta(const std::string& carpetaId, const std::string& raizId) {
+  return carpetaId == raizId ? fp::rootContainer : "c:" + carpetaId;
+}
+
+bool antesQue(const std::string& a, const std::string& b) {
+  if (esAscii(a) && esAscii(b)) return a < b;
+  return normalizado(a) < normalizado(b);
+}
+
+std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas) {
+  std::string salida;
+  salida.reserve(64 + fichas.size() * 192);
+  salida += "{\"generacion\":";
+  entero(salida, generacion);
+  salida += ",\"fichas\":{";
+  bool primera = true;
+  for (const auto& [id, f] : fichas) {
+    if (!primera) salida += ',';
+    primera = false;
+    texto(salida, id);
+    salida += ':';
+    ficha(salida, f);
+  }
+  salida += "}}";
+  return salida;
+}
+
+std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::string& texto) {
+  try {
+    const auto json = nlohmann::json::parse(texto);
+    const auto generacion = json.at("generacion").get<std::int64_t>();
+    const auto& lista = json.at("fichas");
+    if (!lista.is_object()) return std::nullopt;
+    Fichas fichas;
+    for (const auto& [id, valor] : lista.items()) fichas.emplace(id, fichaDe(valor));
+    return std::pair{generacion, std::move(fichas)};
+  } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
+  }
+}
+
+Indice::Indice(const std::string& dominio) : archivo_(rutaDelIndice(dominio)) {
+  if (!archivo_) return;
+  const auto texto = leerTodo(*archivo_);
+  if (!texto) return;
+  auto guardado = decodificarGuardado(*texto);
+  if (!guardado) return;
+  generacion_ = guardado->first;
+  fichas_ = std::move(guardado->second);
+  tieneFoto_ = true;
+}
+
+std::optional<Ficha> Indice::consultar(const std::string& id) const {
+  std::lock_guard candado(candado_);
+  const auto f = fichas_.find(id);
+  if (f == fichas_.end()) return std::nullopt;
+  return f->second;
+}
+
+void Indice::anotar(const std::vector<Ficha>& fichas) {
+  std::lock_guard candado(candado_);
+  for (const auto& f : fichas) fichas_.insert_or_assign(f.id, f);
+  grabar();
+}
+
+Cambios Indice::reemplazar(Fichas foto) {
+  Cambios cambios;
+  std::lock_guard candado(candado_);
+  for (const auto& [id, nueva] : foto) {
+    const auto vieja = fichas_.find(id);
+    if (vieja == fichas_.end() || !(vieja->second == nueva)) cambios.cambiadas.push_back(nueva);
+  }
+  for (const auto& [id, vieja] : fichas_)
+    if (!foto.contains(id)) cambios.borradas.push_back(id);
+  std::sort(cambios.cambiadas.begin(), cambios.cambiadas.end(),
+            [](const Ficha& a, const Ficha& b) { return antesQue(a.id, b.id); });
+  std::sort(cambios.borradas.begin(), cambios.borradas.end(), antesQue);
+  fichas_ = std::move(foto);
+  ++generacion_;
+  tieneFoto_ = true;
+  grabar();
+  return cambios;
+}
+
+void Indice::quitar(const std::string& id) {
+  std::lock_guard candado(candado_);
+  fichas_.erase(id);
+  grabar();
+}
+
+bool Indice::tieneFoto() const {
+  std::lock_guard candado(candado_);
+  return tieneFoto_;
+}
+
+std::int64_t Indice::generacion() const {
+  std::lock_guard candado(candado_);
+  return generacion_;
+}
+
+fp::SyncAnchor Indice::ancla() const { return {std::to_string(generacion())}; }
+
+void Indice::grabar() const {
+  if (archivo_) escribirAtomico(*archivo_, codificarGuardado(generacion_, fichas_));
+}
+
+}  // namespace vemlo::finder
