@@ -80,7 +80,9 @@ std::optional<std::int64_t> Elemento::documentSize() const {
   return ficha_.tamano;
 }
 
-std::optional<fp::Date> Elemento::creationDate() const { return fechaDe(ficha_.fecha); }
+std::optional<fp::Date> Elemento::creationDate() const {
+  return fechaDe(ficha_.fecha);
+}
 
 fp::ItemVersion Elemento::itemVersion() const {
   return {ficha_.fecha + "|" + std::to_string(ficha_.tamano),
@@ -99,10 +101,11 @@ std::vector<Ficha> fichasDe(const VistaCarpeta& vista, const std::string& raizId
   std::vector<Ficha> fichas;
   fichas.reserve(vista.carpetas.size() + vista.archivos.size());
   for (const auto& c : vista.carpetas)
-    fichas.push_back({idDeCarpeta(c.id, raizId), padre, c.nombre, true, 0,
-                      c.creadaEn.value_or(""), editable});
+    fichas.push_back(
+        {idDeCarpeta(c.id, raizId), padre, c.nombre, true, 0, c.creadaEn.value_or(""), editable});
   for (const auto& a : vista.archivos)
-    fichas.push_back({"a:" + a.id, padre, a.nombre, false, a.tamanoBytes, a.actualizadoEn, editable});
+    fichas.push_back(
+        {"a:" + a.id, padre, a.nombre, false, a.tamanoBytes, a.actualizadoEn, editable});
   return fichas;
 }
 
@@ -115,36 +118,35 @@ Ficha fichaPapelera() {
 }
 
 void Enumerador::enumerateItems(std::shared_ptr<fp::EnumerationObserver> observador, fp::Page) {
-  ext_.tareas().lanzar(nullptr, [&ext = ext_, contenedor = contenedor_,
-                                 observador](std::stop_token parar) {
-    std::vector<Ficha> fichas;
-    try {
-      fichas = listar(ext, contenedor, parar);
-    } catch (...) {
-      observador->finishEnumeratingWithError(errorDeSistema(std::current_exception()));
-      return;
-    }
-    enTandas(fichas, [&](auto lista) { observador->didEnumerateItems(std::move(lista)); });
-    observador->finishEnumeratingUpToPage(std::nullopt);
-  });
+  ext_.tareas().lanzar(
+      nullptr, [&ext = ext_, contenedor = contenedor_, observador](std::stop_token parar) {
+        std::vector<Ficha> fichas;
+        try {
+          fichas = listar(ext, contenedor, parar);
+        } catch (...) {
+          observador->finishEnumeratingWithError(errorDeSistema(std::current_exception()));
+          return;
+        }
+        enTandas(fichas, [&](auto lista) { observador->didEnumerateItems(std::move(lista)); });
+        observador->finishEnumeratingUpToPage(std::nullopt);
+      });
 }
 
 void Enumerador::enumerateChanges(std::shared_ptr<fp::ChangeObserver> observador,
                                   fp::SyncAnchor desde) {
-  ext_.tareas().lanzar(nullptr, [&ext = ext_, contenedor = contenedor_, observador,
-                                 desde](std::stop_token parar) {
-    if (contenedor != fp::workingSet) {
-      observador->finishEnumeratingChangesUpToSyncAnchor(desde, false);
-      return;
-    }
-    informarCambios(ext, *observador, parar);
-  });
+  ext_.tareas().lanzar(
+      nullptr, [&ext = ext_, contenedor = contenedor_, observador, desde](std::stop_token parar) {
+        if (contenedor != fp::workingSet) {
+          observador->finishEnumeratingChangesUpToSyncAnchor(desde, false);
+          return;
+        }
+        informarCambios(ext, *observador, parar);
+      });
 }
 
 void Enumerador::currentSyncAnchor(std::function<void(std::optional<fp::SyncAnchor>)> completar) {
-  ext_.tareas().lanzar(nullptr, [&ext = ext_, completar](std::stop_token) {
-    completar(ext.indice().ancla());
-  });
+  ext_.tareas().lanzar(
+      nullptr, [&ext = ext_, completar](std::stop_token) { completar(ext.indice().ancla()); });
 }
 
 }  // namespace vemlo::finder

@@ -20,9 +20,12 @@ fp::Error deApi(const ErrorVemlo& e) {
 
 fp::Error deServicio(const ErrorVemlo& e) {
   switch (e.caso()) {
-    case ErrorVemlo::Caso::api: return deApi(e);
-    case ErrorVemlo::Caso::cancelado: return fp::Error(fp::userCancelled);
-    default: return fp::Error(fp::serverUnreachable);
+    case ErrorVemlo::Caso::api:
+      return deApi(e);
+    case ErrorVemlo::Caso::cancelado:
+      return fp::Error(fp::userCancelled);
+    default:
+      return fp::Error(fp::serverUnreachable);
   }
 }
 

@@ -167,29 +167,30 @@ fp::ProgressPtr ExtensionVemlo::fetchThumbnails(const std::vector<fp::ItemIdenti
                                                 std::uint32_t, fp::ThumbnailCompletion porMiniatura,
                                                 fp::ErrorCompletion completar) {
   auto progreso = std::make_shared<fp::Progress>(static_cast<std::int64_t>(ids.size()));
-  tareas_.lanzar(progreso, [this, ids, progreso = progreso.get(), porMiniatura = std::move(porMiniatura),
-                            completar = std::move(completar)](std::stop_token parar) {
-    const auto ctx = intentar([&] { return contexto(parar); }).first;
-    if (!ctx) {
-      for (const auto& id : ids) porMiniatura(id, std::nullopt, nullptr);
-      return completar(nullptr);
-    }
-    {
-      std::vector<std::jthread> hilos;
-      for (const auto& id : ids)
-        hilos.emplace_back([&, id] {
-          std::optional<std::string> datos;
-          try {
-            datos = miniaturaDe(*ctx, id, parar);
-          } catch (...) {
-            // No thumbnail is the whole answer to any failure.
-          }
-          porMiniatura(id, std::move(datos), nullptr);
-          progreso->addCompletedUnits(1);
-        });
-    }
-    completar(nullptr);
-  });
+  tareas_.lanzar(progreso,
+                 [this, ids, progreso = progreso.get(), porMiniatura = std::move(porMiniatura),
+                  completar = std::move(completar)](std::stop_token parar) {
+                   const auto ctx = intentar([&] { return contexto(parar); }).first;
+                   if (!ctx) {
+                     for (const auto& id : ids) porMiniatura(id, std::nullopt, nullptr);
+                     return completar(nullptr);
+                   }
+                   {
+                     std::vector<std::jthread> hilos;
+                     for (const auto& id : ids)
+                       hilos.emplace_back([&, id] {
+                         std::optional<std::string> datos;
+                         try {
+                           datos = miniaturaDe(*ctx, id, parar);
+                         } catch (...) {
+                           // No thumbnail is the whole answer to any failure.
+                         }
+                         porMiniatura(id, std::move(datos), nullptr);
+                         progreso->addCompletedUnits(1);
+                       });
+                   }
+                   completar(nullptr);
+                 });
   return progreso;
 }
 

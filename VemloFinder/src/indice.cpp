@@ -103,8 +103,8 @@ void ficha(std::string& salida, const Ficha& f) {
 }
 
 Ficha fichaDe(const nlohmann::json& j) {
-  return Ficha{j.at("id").get<std::string>(),       j.at("padre").get<std::string>(),
-               j.at("nombre").get<std::string>(),   j.at("esCarpeta").get<bool>(),
+  return Ficha{j.at("id").get<std::string>(),      j.at("padre").get<std::string>(),
+               j.at("nombre").get<std::string>(),  j.at("esCarpeta").get<bool>(),
                j.at("tamano").get<std::int64_t>(), j.at("fecha").get<std::string>(),
                j.at("editable").get<bool>()};
 }
@@ -221,7 +221,9 @@ std::int64_t Indice::generacion() const {
   return generacion_;
 }
 
-fp::SyncAnchor Indice::ancla() const { return {std::to_string(generacion())}; }
+fp::SyncAnchor Indice::ancla() const {
+  return {std::to_string(generacion())};
+}
 
 void Indice::grabar() const {
   if (archivo_) escribirAtomico(*archivo_, codificarGuardado(generacion_, fichas_));

@@ -24,8 +24,12 @@ struct ExtensionVemlo::Cambio {
 
   static Cambio de(const fp::Item& item, fp::ItemFields campos,
                    const std::optional<std::filesystem::path>& contenido) {
-    return {item.itemIdentifier(), item.parentItemIdentifier(), item.filename(),
-            item.contentType(), campos, contenido};
+    return {item.itemIdentifier(),
+            item.parentItemIdentifier(),
+            item.filename(),
+            item.contentType(),
+            campos,
+            contenido};
   }
   bool cambia(fp::ItemField campo) const { return (campos & campo) != 0; }
 };

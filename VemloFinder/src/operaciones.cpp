@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::int64_t mayorImagen = 40'000'000;
 
-[[noreturn]] void noExiste() { throw fp::Error(fp::noSuchItem); }
+[[noreturn]] void noExiste() {
+  throw fp::Error(fp::noSuchItem);
+}
 
 bool esApi(const ErrorVemlo& e, const char* codigo) {
   return e.caso() == ErrorVemlo::Caso::api && e.codigo() == codigo;
@@ -44,7 +46,8 @@ std::optional<std::string> idDeServicio(const Destino& d, const std::string& rai
 
 // An upload's progress fraction as the request's units.
 std::function<void(double)> avance(fp::Progress& progreso) {
-  return [&progreso](double f) { progreso.setCompletedUnitCount(static_cast<std::int64_t>(f * 100)); };
+  return
+      [&progreso](double f) { progreso.setCompletedUnitCount(static_cast<std::int64_t>(f * 100)); };
 }
 
 // The bytes of a download link, up to `limite`; nothing when it fails or is larger.
@@ -87,7 +90,12 @@ Ficha ExtensionVemlo::buscarItem(const fp::ItemIdentifier& id, std::stop_token p
   const auto vista = ctx.api->verCarpeta(carpeta->id, parar);
   if (vista.ruta.size() < 2) noExiste();
   const auto& anterior = vista.ruta[vista.ruta.size() - 2];
-  Ficha ficha{id,    idDeCarpeta(anterior.id, ctx.raizId), vista.ruta.back().nombre, true, 0, "",
+  Ficha ficha{id,
+              idDeCarpeta(anterior.id, ctx.raizId),
+              vista.ruta.back().nombre,
+              true,
+              0,
+              "",
               vista.rol != "lector"};
   indice_.anotar({ficha});
   return ficha;
@@ -115,7 +123,7 @@ std::pair<std::filesystem::path, Ficha> ExtensionVemlo::traerContenido(const fp:
 }
 
 Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,
-                           std::stop_token parar) {
+                            std::stop_token parar) {
   const auto ctx = contexto(parar);
   const auto destinoId = carpetaDe(destino(plantilla.padre, ctx.raizId), ctx.raizId);
   if (!destinoId) noExiste();
@@ -125,8 +133,8 @@ Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,
     return ficha;
   }
   // Only regular files can be uploaded: not links, folders or devices.
-  if (!plantilla.contenido || !std::filesystem::is_regular_file(
-                                  std::filesystem::symlink_status(*plantilla.contenido)))
+  if (!plantilla.contenido ||
+      !std::filesystem::is_regular_file(std::filesystem::symlink_status(*plantilla.contenido)))
     throw fp::Error(fp::featureUnsupported);
   const auto id = subirArchivo(*plantilla.contenido, plantilla.nombre, *destinoId, *ctx.api,
                                esperarDeVerdad, avance(progreso), parar);
@@ -145,12 +153,12 @@ Ficha ExtensionVemlo::crearCarpeta(const Contexto& ctx, const Cambio& plantilla,
     if (!esApi(e, "repetido")) throw;
   }
   for (const auto& f : hijos(plantilla.padre, parar))
-    if (f.esCarpeta && f.nombre == plantilla.nombre) return buscarEntreHijos(f.id, plantilla.padre, parar);
+    if (f.esCarpeta && f.nombre == plantilla.nombre)
+      return buscarEntreHijos(f.id, plantilla.padre, parar);
   throw fp::Error(fp::filenameCollision);
 }
 
-Ficha ExtensionVemlo::modificar(const Cambio& item, fp::Progress& progreso,
-                               std::stop_token parar) {
+Ficha ExtensionVemlo::modificar(const Cambio& item, fp::Progress& progreso, std::stop_token parar) {
   const auto ctx = contexto(parar);
   const auto d = destino(item.id, ctx.raizId);
   const auto servicioId = idDeServicio(d, ctx.raizId);

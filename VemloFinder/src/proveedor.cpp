@@ -9,16 +9,26 @@ namespace vemlo::fp {
 
 const char* Error::what() const noexcept {
   switch (code_) {
-    case notAuthenticated: return "NSFileProviderErrorDomain -1000 notAuthenticated";
-    case filenameCollision: return "NSFileProviderErrorDomain -1001 filenameCollision";
-    case syncAnchorExpired: return "NSFileProviderErrorDomain -1002 syncAnchorExpired";
-    case insufficientQuota: return "NSFileProviderErrorDomain -1003 insufficientQuota";
-    case serverUnreachable: return "NSFileProviderErrorDomain -1004 serverUnreachable";
-    case noSuchItem: return "NSFileProviderErrorDomain -1005 noSuchItem";
-    case fileWriteNoPermission: return "NSCocoaErrorDomain 513 fileWriteNoPermission";
-    case userCancelled: return "NSCocoaErrorDomain 3072 userCancelled";
-    case featureUnsupported: return "NSCocoaErrorDomain 3328 featureUnsupported";
-    default: return "file-provider error";
+    case notAuthenticated:
+      return "NSFileProviderErrorDomain -1000 notAuthenticated";
+    case filenameCollision:
+      return "NSFileProviderErrorDomain -1001 filenameCollision";
+    case syncAnchorExpired:
+      return "NSFileProviderErrorDomain -1002 syncAnchorExpired";
+    case insufficientQuota:
+      return "NSFileProviderErrorDomain -1003 insufficientQuota";
+    case serverUnreachable:
+      return "NSFileProviderErrorDomain -1004 serverUnreachable";
+    case noSuchItem:
+      return "NSFileProviderErrorDomain -1005 noSuchItem";
+    case fileWriteNoPermission:
+      return "NSCocoaErrorDomain 513 fileWriteNoPermission";
+    case userCancelled:
+      return "NSCocoaErrorDomain 3072 userCancelled";
+    case featureUnsupported:
+      return "NSCocoaErrorDomain 3328 featureUnsupported";
+    default:
+      return "file-provider error";
   }
 }
 

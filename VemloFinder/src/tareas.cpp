@@ -21,19 +21,19 @@ void Tareas::recoger() {
 
 void Tareas::lanzar(fp::ProgressPtr progreso, std::function<void(std::stop_token)> tarea) {
   auto hecho = std::make_shared<std::atomic<bool>>(false);
-  std::jthread hilo([progreso = std::move(progreso), tarea = std::move(tarea),
-                     hecho](std::stop_token fin) {
-    std::stop_source parar;
-    std::stop_callback alTerminar(fin, [&] { parar.request_stop(); });
-    std::optional<std::stop_callback<std::function<void()>>> alCancelar;
-    if (progreso) alCancelar.emplace(progreso->cancellation(), [&] { parar.request_stop(); });
-    try {
-      tarea(parar.get_token());
-    } catch (...) {
-      // A completion handler that throws must not end the process; the task is over anyway.
-    }
-    *hecho = true;
-  });
+  std::jthread hilo(
+      [progreso = std::move(progreso), tarea = std::move(tarea), hecho](std::stop_token fin) {
+        std::stop_source parar;
+        std::stop_callback alTerminar(fin, [&] { parar.request_stop(); });
+        std::optional<std::stop_callback<std::function<void()>>> alCancelar;
+        if (progreso) alCancelar.emplace(progreso->cancellation(), [&] { parar.request_stop(); });
+        try {
+          tarea(parar.get_token());
+        } catch (...) {
+          // A completion handler that throws must not end the process; the task is over anyway.
+        }
+        *hecho = true;
+      });
   std::lock_guard candado(candado_);
   recoger();
   hilos_.push_back({std::move(hilo), std::move(hecho)});

@@ -15,8 +15,14 @@ std::filesystem::path carpeta(const char* variable, const char* porDefecto) {
 
 }  // namespace
 
-std::filesystem::path datosDeUsuario() { return carpeta("XDG_DATA_HOME", ".local/share"); }
-std::filesystem::path cacheDeUsuario() { return carpeta("XDG_CACHE_HOME", ".cache"); }
-std::filesystem::path configuracionDeUsuario() { return carpeta("XDG_CONFIG_HOME", ".config"); }
+std::filesystem::path datosDeUsuario() {
+  return carpeta("XDG_DATA_HOME", ".local/share");
+}
+std::filesystem::path cacheDeUsuario() {
+  return carpeta("XDG_CACHE_HOME", ".cache");
+}
+std::filesystem::path configuracionDeUsuario() {
+  return carpeta("XDG_CONFIG_HOME", ".config");
+}
 
 }  // namespace vemlo

@@ -66,14 +66,14 @@ class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
  private:
   struct Cambio;
   Ficha buscarItem(const fp::ItemIdentifier& id, std::stop_token parar);
-  std::pair<std::filesystem::path, Ficha> traerContenido(const fp::ItemIdentifier& id, fp::Progress& progreso,
-                                       std::stop_token parar);
+  std::pair<std::filesystem::path, Ficha> traerContenido(const fp::ItemIdentifier& id,
+                                                         fp::Progress& progreso,
+                                                         std::stop_token parar);
   Ficha crear(const Cambio& plantilla, fp::Progress& progreso, std::stop_token parar);
   Ficha crearCarpeta(const Contexto& ctx, const Cambio& plantilla, const std::string& destinoId,
                      std::stop_token parar);
   Ficha modificar(const Cambio& item, fp::Progress& progreso, std::stop_token parar);
-  bool reubicar(const Contexto& ctx, const Cambio& item, const Ficha& ficha,
-                std::stop_token parar);
+  bool reubicar(const Contexto& ctx, const Cambio& item, const Ficha& ficha, std::stop_token parar);
   void borrar(const fp::ItemIdentifier& id, std::stop_token parar);
   Ficha buscarEntreHijos(const fp::ItemIdentifier& id, const fp::ItemIdentifier& padre,
                          std::stop_token parar);

@@ -18,9 +18,9 @@ namespace vemlo::finder {
 
 // One item as the extension knows it.
 struct Ficha {
-  std::string id;         // item identifier
-  std::string padre;      // the parent's item identifier
-  std::string nombre;     // file name
+  std::string id;      // item identifier
+  std::string padre;   // the parent's item identifier
+  std::string nombre;  // file name
   bool esCarpeta = false;
   std::int64_t tamano = 0;  // bytes; 0 for folders
   std::string fecha;        // the service's timestamp text, or empty
@@ -32,13 +32,19 @@ using Fichas = std::unordered_map<std::string, Ficha>;
 
 // A decoded item identifier.
 namespace destinos {
-struct Raiz {};
-struct Papelera {};
+struct Raiz {
+  bool operator==(const Raiz&) const = default;
+};
+struct Papelera {
+  bool operator==(const Papelera&) const = default;
+};
 struct Carpeta {
   std::string id;
+  bool operator==(const Carpeta&) const = default;
 };
 struct Fichero {
   std::string id;
+  bool operator==(const Fichero&) const = default;
 };
 }  // namespace destinos
 using Destino =

@@ -120,7 +120,9 @@ class Error : public std::exception {
   ErrorDomain domain() const { return domain_; }
   int code() const { return code_; }
   const char* what() const noexcept override;
-  bool operator==(const Error&) const = default;
+  bool operator==(const Error& other) const {
+    return domain_ == other.domain_ && code_ == other.code_;
+  }
 
  private:
   ErrorDomain domain_;
@@ -180,8 +182,8 @@ using ContentsCompletion =
 using ChangeCompletion =
     std::function<void(ItemPtr, ItemFields pending, bool shouldFetchContent, std::exception_ptr)>;
 using ErrorCompletion = std::function<void(std::exception_ptr)>;
-using ThumbnailCompletion = std::function<void(const ItemIdentifier&,
-                                               std::optional<std::string> data, std::exception_ptr)>;
+using ThumbnailCompletion =
+    std::function<void(const ItemIdentifier&, std::optional<std::string> data, std::exception_ptr)>;
 
 // The extension of one domain. Every request returns its progress at once and calls its
 // completion exactly once, from another thread.
