@@ -1,0 +1,250 @@
+// The host's domains. Mounting and unmounting run outside the lock, so the status query never
+// waits for a mount; only sincronizar changes the map, one call at a time. The registry is
+// followed with an inotify watch on its folder: the registry replaces its file by renaming a
+// complete copy over it, so every change shows as an event naming "dominios.json".
+#include "anfitrion.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace vemlo::finder::host {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+[[noreturn]] void fallaSistema(const char* que) {
+  throw std::system_error(errno, std::system_category(), que);
+}
+
+Descriptor abrirEventfd() {
+  Descriptor fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!fd) fallaSistema("eventfd");
+  return fd;
+}
+
+// The folder and any missing parent, each made private (0700).
+void crearCarpeta(const fs::path& carpeta) {
+  if (mkdir(carpeta.c_str(), 0700) == 0 || errno == EEXIST) return;
+  if (errno != ENOENT || carpeta.parent_path() == carpeta)
+    throw fs::filesystem_error("mkdir", carpeta, {errno, std::generic_category()});
+  crearCarpeta(carpeta.parent_path());
+  if (mkdir(carpeta.c_str(), 0700) != 0 && errno != EEXIST)
+    throw fs::filesystem_error("mkdir", carpeta, {errno, std::generic_category()});
+}
+
+// Watches the registry's folder, made first when missing so that the watch can be set.
+void vigilarCarpeta(int vigia, const fs::path& carpeta) {
+  crearCarpeta(carpeta);
+  constexpr std::uint32_t eventos = IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_CREATE;
+  if (inotify_add_watch(vigia, carpeta.c_str(), eventos) < 0)
+    throw fs::filesystem_error("inotify_add_watch", carpeta, {errno, std::generic_category()});
+}
+
+// What one batch of events said: the registry's file changed (or events were lost), or the
+// watch is gone because the folder was removed.
+struct Lote {
+  bool cambio = false;
+  bool sinVigia = false;
+};
+
+void anotar(Lote& lote, const char* eventos, std::size_t bytes, const std::string& archivo) {
+  for (std::size_t i = 0; i < bytes;) {
+    const auto* evento = reinterpret_cast<const inotify_event*>(eventos + i);
+    if (evento->mask & IN_Q_OVERFLOW) lote.cambio = true;
+    if (evento->mask & IN_IGNORED) lote.sinVigia = true;
+    if (evento->len > 0 && archivo == evento->name) lote.cambio = true;
+    i += sizeof(inotify_event) + evento->len;
+  }
+}
+
+// Reads every pending event (the descriptor does not block).
+Lote leerLote(int vigia, const std::string& archivo) {
+  Lote lote;
+  alignas(inotify_event) char eventos[16384];
+  for (;;) {
+    const auto n = read(vigia, eventos, sizeof eventos);
+    if (n > 0) {
+      anotar(lote, eventos, static_cast<std::size_t>(n), archivo);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || errno == EAGAIN) return lote;
+    fallaSistema("read inotify");
+  }
+}
+
+json pendientesDe(const std::shared_ptr<Volumen>& volumen) {
+  auto lista = json::array();
+  if (!volumen) return lista;
+  for (const auto& p : volumen->pendientes())
+    lista.push_back({{"nombre", p.nombre},
+                     {"padre", p.padre},
+                     {"id", p.id},
+                     {"intentos", p.intentos},
+                     {"ultimoFallo", p.ultimoFallo}});
+  return lista;
+}
+
+// The reason a domain is not mounted: the user's switch, the last failure, or none (being
+// mounted right now).
+json motivoDe(const DominioRegistrado& dominio, const std::optional<std::string>& motivo,
+              bool montado) {
+  if (!dominio.enabled) return "switched off";
+  if (montado || !motivo) return nullptr;
+  return *motivo;
+}
+
+json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& volumen,
+              const std::optional<std::string>& motivo) {
+  const bool montado = volumen && volumen->montado();
+  const auto punto = volumen ? volumen->punto() : puntoDeMontaje(dominio);
+  return {{"identifier", dominio.identifier},
+          {"displayName", dominio.displayName},
+          {"enabled", dominio.enabled},
+          {"puntoDeMontaje", punto.string()},
+          {"montado", montado},
+          {"motivo", motivoDe(dominio, motivo, montado)},
+          {"pendientes", pendientesDe(volumen)}};
+}
+
+}  // namespace
+
+Despertador::Despertador(std::stop_token parar)
+    : fd_(abrirEventfd()), alParar_(std::move(parar), [this] {
+        const std::uint64_t uno = 1;
+        [[maybe_unused]] const auto escrito = write(fd_.get(), &uno, sizeof uno);
+      }) {}
+
+bool Despertador::esperar(int fd) const {
+  pollfd esperados[] = {{.fd = fd_.get(), .events = POLLIN, .revents = 0},
+                        {.fd = fd, .events = POLLIN, .revents = 0}};
+  while (poll(esperados, 2, -1) < 0) {
+    if (errno != EINTR) fallaSistema("poll");
+  }
+  return esperados[0].revents == 0;
+}
+
+Anfitrion::Anfitrion(Avisos avisos) : avisos_(std::move(avisos)) {}
+
+Anfitrion::~Anfitrion() = default;
+
+void Anfitrion::sincronizar() {
+  const std::lock_guard turno(sincronizando_);
+  const auto dominios = getDomains();
+  // Unmounted here, outside the lock, before any mount: a renamed domain leaves its old
+  // point first.
+  retirar(dominios).clear();
+  for (const auto& dominio : dominios) {
+    if (dominio.enabled) montar(dominio);
+  }
+}
+
+// Takes out of the map every Volumen whose domain is gone, switched off or renamed, and
+// records the registry as read. The caller drops them, which unmounts them.
+std::vector<std::shared_ptr<Volumen>> Anfitrion::retirar(
+    const std::vector<DominioRegistrado>& dominios) {
+  std::vector<std::shared_ptr<Volumen>> retirados;
+  const std::lock_guard bloqueo(candado_);
+  dominios_ = dominios;
+  for (auto pos = volumenes_.begin(); pos != volumenes_.end();) {
+    if (std::ranges::find(dominios, pos->second.dominio) != dominios.end()) {
+      ++pos;
+      continue;
+    }
+    retirados.push_back(std::move(pos->second.volumen));
+    pos = volumenes_.erase(pos);
+  }
+  return retirados;
+}
+
+// Makes the domain's Volumen when it has none yet and mounts it unless it is mounted; a
+// failure is kept as the domain's reason.
+void Anfitrion::montar(const DominioRegistrado& dominio) {
+  std::shared_ptr<Volumen> volumen;
+  {
+    const std::lock_guard bloqueo(candado_);
+    auto& entrada = volumenes_[dominio.identifier];
+    if (entrada.volumen && entrada.volumen->montado()) return;
+    entrada.dominio = dominio;
+    volumen = entrada.volumen;
+  }
+  std::optional<std::string> motivo;
+  try {
+    if (!volumen) volumen = std::make_shared<Volumen>(dominio, puntoDeMontaje(dominio));
+    volumen->montar();
+  } catch (const std::exception& e) {
+    motivo = e.what();
+  }
+  {
+    const std::lock_guard bloqueo(candado_);
+    volumenes_[dominio.identifier].volumen = volumen;
+    volumenes_[dominio.identifier].motivo = motivo;
+  }
+  if (motivo && avisos_.alFallar) avisos_.alFallar(dominio, *motivo);
+}
+
+std::size_t Anfitrion::montados() const {
+  const std::lock_guard bloqueo(candado_);
+  return static_cast<std::size_t>(std::ranges::count_if(volumenes_, [](const auto& par) {
+    return par.second.volumen && par.second.volumen->montado();
+  }));
+}
+
+void Anfitrion::seguir(std::stop_token parar) {
+  const auto archivo = archivoDeDominios();
+  const Despertador despertador(parar);
+  const Descriptor vigia(inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+  if (!vigia) fallaSistema("inotify_init1");
+  // The watch is set before the first reading, so no change made in between goes unnoticed.
+  vigilarCarpeta(vigia.get(), archivo.parent_path());
+  sincronizar();
+  if (avisos_.alEmpezar) avisos_.alEmpezar(montados());
+  while (despertador.esperar(vigia.get())) {
+    const auto lote = leerLote(vigia.get(), archivo.filename().string());
+    if (lote.sinVigia) vigilarCarpeta(vigia.get(), archivo.parent_path());
+    if (lote.cambio || lote.sinVigia) sincronizar();
+  }
+}
+
+void Anfitrion::senal(const std::string& identifier) {
+  std::shared_ptr<Volumen> volumen;
+  {
+    const std::lock_guard bloqueo(candado_);
+    const auto registrado = std::ranges::any_of(
+        dominios_, [&](const auto& dominio) { return dominio.identifier == identifier; });
+    if (!registrado) throw std::runtime_error("unknown domain");
+    const auto pos = volumenes_.find(identifier);
+    if (pos != volumenes_.end()) volumen = pos->second.volumen;
+  }
+  // Without the lock: the enumeration may take long, and the status must still answer.
+  if (!volumen || !volumen->montado()) throw std::runtime_error("not mounted");
+  volumen->senal();
+}
+
+json Anfitrion::estado() const {
+  std::vector<Entrada> entradas;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& dominio : dominios_) {
+      const auto pos = volumenes_.find(dominio.identifier);
+      entradas.push_back(pos != volumenes_.end() ? pos->second : Entrada{dominio, {}, {}});
+    }
+  }
+  // Asked outside the lock: a Volumen answers for itself.
+  auto lista = json::array();
+  for (const auto& [dominio, volumen, motivo] : entradas)
+    lista.push_back(estadoDe(dominio, volumen, motivo));
+  return {{"dominios", std::move(lista)}};
+}
+
+}  // namespace vemlo::finder::host

@@ -1,0 +1,111 @@
+// Anfitrion: the vemlo-finder host. It keeps one Volumen per enabled domain of the registry,
+// mounted at the domain's mount point, follows the registry's changes while it runs, and
+// answers the control socket's requests: the change signal of one domain and the status.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "finder/dominios.h"
+#include "volumen.h"
+
+namespace vemlo::finder::host {
+
+// Owns a file descriptor and closes it; -1 when empty.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& otro) noexcept {
+    std::swap(fd_, otro.fd_);
+    return *this;
+  }
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// An eventfd that a stop request writes to, so that a thread waiting in poll wakes at once.
+class Despertador {
+ public:
+  explicit Despertador(std::stop_token parar);
+  Despertador(const Despertador&) = delete;
+  Despertador& operator=(const Despertador&) = delete;
+
+  // Waits until `fd` can be read (true) or a stop is requested (false).
+  bool esperar(int fd) const;
+
+ private:
+  Descriptor fd_;
+  std::stop_callback<std::function<void()>> alParar_;
+};
+
+// What the host tells whoever runs it; called on the thread that synchronises.
+struct Avisos {
+  // A domain could not be mounted (again at every retry).
+  std::function<void(const DominioRegistrado& dominio, const std::string& motivo)> alFallar;
+  // The first synchronisation is done: how many domains are mounted.
+  std::function<void(std::size_t montados)> alEmpezar;
+};
+
+class Anfitrion {
+ public:
+  explicit Anfitrion(Avisos avisos = {});
+  ~Anfitrion();  // unmounts every domain; pending uploads stay on disk for the next start
+  Anfitrion(const Anfitrion&) = delete;
+  Anfitrion& operator=(const Anfitrion&) = delete;
+
+  // Makes the mounts match the registry: mounts every enabled domain not mounted yet (a
+  // failure is kept as the domain's reason and retried next time), unmounts the domains
+  // removed or switched off, and remounts a renamed domain at its new mount point.
+  void sincronizar();
+
+  // Synchronises once, then again whenever the registry's file changes, until `parar`.
+  void seguir(std::stop_token parar);
+
+  // Runs the change signal of a mounted domain; fails with std::runtime_error ("unknown
+  // domain", "not mounted") or with the failure of the domain's enumeration.
+  void senal(const std::string& identifier);
+
+  // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
+  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo"}]}]}, every
+  // registered domain in registration order.
+  nlohmann::json estado() const;
+
+ private:
+  struct Entrada {
+    DominioRegistrado dominio;
+    std::shared_ptr<Volumen> volumen;   // null until it could be made
+    std::optional<std::string> motivo;  // why the last mount failed
+  };
+
+  std::vector<std::shared_ptr<Volumen>> retirar(const std::vector<DominioRegistrado>& dominios);
+  void montar(const DominioRegistrado& dominio);
+  std::size_t montados() const;
+
+  const Avisos avisos_;
+  std::mutex sincronizando_;                  // one sincronizar at a time
+  mutable std::mutex candado_;                // guards dominios_ and volumenes_
+  std::vector<DominioRegistrado> dominios_;   // the registry as last read
+  std::map<std::string, Entrada> volumenes_;  // by domain identifier
+};
+
+}  // namespace vemlo::finder::host

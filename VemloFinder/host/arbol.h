@@ -1,0 +1,89 @@
+// Arbol: the host's table of the items it learnt from the extension, with the inode number
+// the kernel knows each by. A number, once given to an identifier, stays with it for the
+// life of the mount, so nodes are never dropped: an item that left the tree is only detached
+// from its folder. One lock guards the table; nothing slow runs under it.
+#pragma once
+
+#include <fuse_lowlevel.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "finder/proveedor.h"
+
+namespace vemlo::finder::host {
+
+struct Nodo {
+  fuse_ino_t ino = 0;
+  std::string id;      // item identifier
+  std::string padre;   // the parent's identifier
+  std::string nombre;  // file name in its folder
+  bool esCarpeta = false;
+  std::int64_t tamano = 0;
+  std::optional<fp::Date> fecha;
+  std::uint32_t capacidades = fp::reading;
+  std::string version;  // content version: the cached bytes are valid while it stays
+  std::string clave;    // the staging copy that holds newer bytes than the service, if any
+  bool presente = true;  // false once it left the tree
+};
+
+// True for a name that can be one path component here.
+bool nombreValido(const std::string& nombre);
+
+// Identifier of a file made here that the service does not know yet.
+std::string idLocal(const std::string& clave);
+bool esLocal(const std::string& id);
+
+class Arbol {
+ public:
+  Arbol();  // holds the root container as inode 1
+
+  // Adds or updates the item from the extension's report; keeps a staging key. Nothing for
+  // an item whose name cannot be a file name here (it is left out, and detached if known).
+  std::optional<Nodo> aplicar(const fp::Item& item);
+  // The folder's children are now `items` plus the files made here and not yet uploaded;
+  // marks the folder listed now. Gives the nodes that left it.
+  std::vector<Nodo> fijarHijos(const std::string& carpetaId, const std::vector<fp::ItemPtr>& items);
+  // Detaches the item; gives it as it was, if it was present.
+  std::optional<Nodo> quitar(const std::string& id);
+
+  std::optional<Nodo> porIno(fuse_ino_t ino) const;
+  std::optional<Nodo> porId(const std::string& id) const;
+  std::optional<Nodo> hijo(fuse_ino_t carpeta, const std::string& nombre) const;
+  std::vector<Nodo> hijos(fuse_ino_t carpeta) const;
+  // Every item present that came from the service (the root and local files aside).
+  std::vector<std::string> idsDelServicio() const;
+  // True when the folder was listed less than `vigencia` ago.
+  bool fresco(fuse_ino_t carpeta, std::chrono::seconds vigencia) const;
+
+  // A new file made here, in folder `padre`.
+  Nodo crearLocal(const std::string& padre, const std::string& nombre, const std::string& clave);
+  // Moves and renames without asking anyone (the caller did, or the item is local).
+  void mover(const std::string& id, const std::string& padre, const std::string& nombre);
+  // The upload gave the local file its service identifier; gives the surviving node.
+  std::optional<Nodo> cambiarId(const std::string& viejo, const std::string& nuevo);
+  void fijarClave(const std::string& id, const std::string& clave);
+  // A rename over an existing file: the moved node takes the target's identity, name and
+  // place (as the kernel now knows it under that name); the target's node leaves.
+  std::optional<Nodo> ocupar(const std::string& origen, const std::string& destino);
+
+ private:
+  Nodo& nodo(const std::string& id);  // creates it; with candado_ held
+  void desprender(Nodo& n);           // with candado_ held
+  void prender(Nodo& n);              // with candado_ held
+
+  mutable std::mutex candado_;  // guards everything below
+  std::unordered_map<fuse_ino_t, Nodo> nodos_;
+  std::unordered_map<std::string, fuse_ino_t> porId_;
+  std::unordered_map<std::string, std::map<std::string, fuse_ino_t>> hijos_;
+  std::unordered_map<std::string, std::chrono::steady_clock::time_point> listados_;
+  fuse_ino_t siguiente_ = FUSE_ROOT_ID + 1;
+};
+
+}  // namespace vemlo::finder::host

@@ -1,0 +1,68 @@
+// Pendientes: what was written into the folder and has not reached the service yet. Each
+// entry is a staging copy of the file's bytes plus a small record, both on disk (fsynced)
+// before the write is acknowledged as closed, so that a crash or kill -9 loses nothing: the
+// next start finds every entry again. An entry is removed only after its upload succeeded.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vemlo::finder::host {
+
+struct Pendiente {
+  std::string clave;   // the entry's own name, unique in the store
+  std::string id;      // item identifier: the existing item, or empty for a new file
+  std::string padre;   // parent item identifier
+  std::string nombre;  // file name
+  std::int64_t intentos = 0;
+  std::string ultimoFallo;  // the last failure's text, for the status query
+  bool operator==(const Pendiente&) const = default;
+};
+
+class Pendientes {
+ public:
+  // Uses (and creates, 0700) `carpeta`; reads every whole entry left by an earlier run.
+  // A record without its copy, or a copy without its record, is not an entry (a copy
+  // without record is kept aside under "huerfanos/", never deleted).
+  explicit Pendientes(std::filesystem::path carpeta);
+
+  // A new staging file for a new entry: the path to write the bytes to. Nothing is an
+  // entry until `confirmar`.
+  std::filesystem::path nuevaCopia(std::string& clave);
+  // Makes `clave` an entry with these facts: syncs its copy and writes its record atomically;
+  // once it returns, the entry survives a crash. The clave must come from `nuevaCopia`, and
+  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written).
+  void confirmar(const Pendiente& pendiente);
+  // Replaces the record's facts (new name or parent after a rename, new id after the first
+  // upload, attempts and last failure); std::out_of_range when `clave` is not an entry.
+  void actualizar(const Pendiente& pendiente);
+  // The upload succeeded: removes record and copy (a clave that is no entry is ignored).
+  void quitar(const std::string& clave);
+
+  std::optional<Pendiente> buscar(const std::string& clave) const;
+  std::vector<Pendiente> todos() const;  // in the order they were confirmed
+  std::filesystem::path copia(const std::string& clave) const;
+
+ private:
+  struct Entrada {
+    Pendiente datos;
+    std::int64_t orden = 0;  // its place in the confirmation order, kept in its record
+  };
+  // All with candado_ held, or at start.
+  void escribirRegistro(const Pendiente& pendiente, std::int64_t orden) const;
+  void leerRegistro(const std::filesystem::path& ruta);
+  void apartar(const std::filesystem::path& ruta) const;
+  std::filesystem::path registro(const std::string& clave) const;
+
+  const std::filesystem::path carpeta_;
+  mutable std::mutex candado_;  // guards entradas_, orden_ and the records on disk
+  std::map<std::string, Entrada> entradas_;
+  std::int64_t orden_ = 0;  // the highest order given
+};
+
+}  // namespace vemlo::finder::host

@@ -1,0 +1,356 @@
+// A domain's mount: its FUSE session and loop, names, attributes and listings from the item
+// table (folders listed again through the extension when older than 45 seconds), and the
+// working set's changes pushed to the kernel's caches.
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <future>
+
+#include "volumen_interno.h"
+#include "vemlo/xdg.h"
+
+namespace vemlo::finder::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Collects one enumeration and hands the end to `fin`.
+class Coleccion : public fp::EnumerationObserver, public fp::ChangeObserver {
+ public:
+  using Fin = std::function<void(Coleccion&, std::exception_ptr)>;
+  explicit Coleccion(Fin fin) : fin_(std::move(fin)) {}
+  void didEnumerateItems(std::vector<fp::ItemPtr> items) override { agregar(items); }
+  void didUpdateItems(std::vector<fp::ItemPtr> items) override { agregar(items); }
+  void didDeleteItemsWithIdentifiers(std::vector<fp::ItemIdentifier> ids) override {
+    borrados.insert(borrados.end(), ids.begin(), ids.end());
+  }
+  void finishEnumeratingUpToPage(std::optional<fp::Page>) override { fin_(*this, nullptr); }
+  void finishEnumeratingChangesUpToSyncAnchor(fp::SyncAnchor a, bool) override {
+    ancla = std::move(a);
+    fin_(*this, nullptr);
+  }
+  void finishEnumeratingWithError(std::exception_ptr e) override { fin_(*this, e); }
+
+  std::vector<fp::ItemPtr> items;
+  std::vector<std::string> borrados;
+  std::optional<fp::SyncAnchor> ancla;
+
+ private:
+  void agregar(const std::vector<fp::ItemPtr>& nuevos) {
+    items.insert(items.end(), nuevos.begin(), nuevos.end());
+  }
+  Fin fin_;
+};
+
+// An enumeration run to its end on this thread.
+std::shared_ptr<Coleccion> esperarColeccion(
+    const std::function<void(std::shared_ptr<Coleccion>)>& lanzar) {
+  auto terminado = std::make_shared<std::promise<std::exception_ptr>>();
+  auto coleccion =
+      std::make_shared<Coleccion>([terminado](Coleccion&, std::exception_ptr e) {
+        terminado->set_value(e);
+      });
+  lanzar(coleccion);
+  if (auto error = terminado->get_future().get()) std::rethrow_exception(error);
+  return coleccion;
+}
+
+bool esErrorDeProveedor(std::exception_ptr e, fp::FileProviderCode code) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const fp::Error& error) {
+    return error == fp::Error(code);
+  } catch (...) {
+    return false;
+  }
+}
+
+// A mount left behind by a host that died answers ENOTCONN; it is detached before mounting.
+void despejarPunto(const fs::path& punto) {
+  struct stat st {};
+  if (stat(punto.c_str(), &st) == 0) return;
+  if (errno == ENOTCONN && umount2(punto.c_str(), MNT_DETACH) != 0) {
+    const auto orden = "fusermount3 -u -z '" + punto.string() + "' 2>/dev/null";
+    if (std::system(orden.c_str()) != 0) throw std::runtime_error("stale mount at " + punto.string());
+  }
+  fs::create_directories(punto);
+}
+
+void lookup(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
+  atender(req, [&] {
+    auto& e = estadoDe(req);
+    e.fresca(padre, [req, padre, nombre = std::string(nombre), &e](std::exception_ptr error) {
+      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+      e.responderEntrada(req, e.arbol.hijo(padre, nombre));
+    });
+  });
+}
+
+void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
+  atender(req, [&] {
+    const auto& e = estadoDe(req);
+    const auto n = e.arbol.porIno(ino);
+    if (!n) return static_cast<void>(fuse_reply_err(req, ENOENT));
+    const auto st = e.atributos(*n);
+    fuse_reply_attr(req, &st, vigenciaKernel);
+  });
+}
+
+// A folder's entries, taken when it is opened and read in pieces.
+struct Listado {
+  std::vector<Nodo> nodos;
+};
+
+void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+  atender(req, [&] {
+    auto& e = estadoDe(req);
+    e.fresca(ino, [req, ino, fi = *fi, &e](std::exception_ptr error) mutable {
+      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+      auto listado = std::make_unique<Listado>();
+      listado->nodos = e.arbol.hijos(ino);
+      fi.fh = reinterpret_cast<std::uint64_t>(listado.release());
+      if (fuse_reply_open(req, &fi) != 0) delete reinterpret_cast<Listado*>(fi.fh);
+    });
+  });
+}
+
+void readdirplus(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
+  atender(req, [&] {
+    const auto& e = estadoDe(req);
+    const auto& nodos = reinterpret_cast<Listado*>(fi->fh)->nodos;
+    std::vector<char> buffer(tamano);
+    std::size_t usado = 0;
+    for (auto i = static_cast<std::size_t>(desde); i < nodos.size() + 2; ++i) {
+      fuse_entry_param ep{};
+      std::string nombre = i == 0 ? "." : "..";
+      if (i < 2) {
+        ep.attr.st_ino = ino;
+        ep.attr.st_mode = S_IFDIR;
+      } else {
+        ep = e.entrada(nodos[i - 2]);
+        nombre = nodos[i - 2].nombre;
+      }
+      const auto n = fuse_add_direntry_plus(req, buffer.data() + usado, tamano - usado,
+                                            nombre.c_str(), &ep, static_cast<off_t>(i + 1));
+      if (n > tamano - usado) break;
+      usado += n;
+    }
+    fuse_reply_buf(req, buffer.data(), usado);
+  });
+}
+
+void readdir(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
+  readdirplus(req, ino, tamano, desde, fi);
+}
+
+void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
+  delete reinterpret_cast<Listado*>(fi->fh);
+  fuse_reply_err(req, 0);
+}
+
+void statfs(fuse_req_t req, fuse_ino_t) {
+  struct statvfs st {};
+  if (statvfs(estadoDe(req).cache.carpeta().c_str(), &st) != 0)
+    return static_cast<void>(fuse_reply_err(req, errno));
+  st.f_namemax = 255;
+  fuse_reply_statfs(req, &st);
+}
+
+void init(void*, fuse_conn_info* conn) {
+  conn->want |= FUSE_CAP_READDIRPLUS;
+  conn->want &= ~static_cast<unsigned>(FUSE_CAP_READDIRPLUS_AUTO);
+  if (conn->capable & FUSE_CAP_SPLICE_READ) conn->want |= FUSE_CAP_SPLICE_READ;
+  conn->max_write = 1u << 20;
+  conn->max_readahead = 1u << 20;
+  conn->max_background = 64;
+}
+
+fuse_lowlevel_ops operaciones() {
+  fuse_lowlevel_ops ops{};
+  ops.init = init;
+  ops.lookup = lookup;
+  ops.getattr = getattr;
+  ops.opendir = opendir;
+  ops.readdir = readdir;
+  ops.readdirplus = readdirplus;
+  ops.releasedir = releasedir;
+  ops.statfs = statfs;
+  operacionesDeArchivos(ops);
+  operacionesDeCambios(ops);
+  return ops;
+}
+
+}  // namespace
+
+Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
+    : dominio(std::move(d)),
+      punto(std::move(p)),
+      ext(fp::Domain{dominio.identifier, dominio.displayName}),
+      cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache),
+      pendientes(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "pendientes") {
+  for (const auto& p : pendientes.todos()) {
+    if (p.id.empty()) arbol.crearLocal(p.padre, p.nombre, p.clave);
+    if (!p.id.empty()) arbol.fijarClave(p.id, p.clave);
+  }
+  subidor = std::make_unique<Subidor>(
+      pendientes, ext, [this](const Pendiente& p, const fp::Item& item, bool final) {
+        alSubir(p, item, final);
+      });
+  for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
+}
+
+void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::exception_ptr)> luego) {
+  auto coleccion = std::make_shared<Coleccion>(
+      [this, id = carpeta.id, luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
+        if (!e) {
+          for (const auto& ido : arbol.fijarHijos(id, c.items)) avisarKernel(ido, std::nullopt);
+        }
+        luego(e);
+      });
+  ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
+}
+
+void Volumen::Estado::fresca(fuse_ino_t carpeta, std::function<void(std::exception_ptr)> luego) {
+  const auto n = arbol.porIno(carpeta);
+  if (!n || !n->presente) return luego(std::make_exception_ptr(fp::Error(fp::noSuchItem)));
+  if (!n->esCarpeta) return luego(std::make_exception_ptr(std::system_error(ENOTDIR, std::generic_category())));
+  if (arbol.fresco(carpeta, vigenciaListado)) return luego(nullptr);
+  listar(*n, std::move(luego));
+}
+
+struct stat Volumen::Estado::atributos(const Nodo& n) const {
+  struct stat st {};
+  st.st_ino = n.ino;
+  const bool escribible = (n.capacidades & fp::writing) != 0;
+  st.st_mode = n.esCarpeta ? (S_IFDIR | (escribible ? 0755 : 0555))
+                           : (S_IFREG | (escribible ? 0644 : 0444));
+  st.st_nlink = n.esCarpeta ? 2 : 1;
+  st.st_uid = getuid();
+  st.st_gid = getgid();
+  st.st_size = n.tamano;
+  if (!n.clave.empty()) {
+    struct stat copia {};
+    if (::stat(pendientes.copia(n.clave).c_str(), &copia) == 0) st.st_size = copia.st_size;
+  }
+  st.st_blksize = 1 << 20;
+  st.st_blocks = (st.st_size + 511) / 512;
+  if (n.fecha) {
+    const auto ms = n.fecha->time_since_epoch().count();
+    st.st_mtim = {ms / 1000, (ms % 1000) * 1'000'000};
+    st.st_ctim = st.st_atim = st.st_mtim;
+  }
+  return st;
+}
+
+fuse_entry_param Volumen::Estado::entrada(const Nodo& n) const {
+  fuse_entry_param ep{};
+  ep.ino = n.ino;
+  ep.attr = atributos(n);
+  ep.attr_timeout = vigenciaKernel;
+  ep.entry_timeout = vigenciaKernel;
+  return ep;
+}
+
+void Volumen::Estado::responderEntrada(fuse_req_t req, const std::optional<Nodo>& n) const {
+  if (!n || !n->presente) return static_cast<void>(fuse_reply_err(req, ENOENT));
+  const auto ep = entrada(*n);
+  fuse_reply_entry(req, &ep);
+}
+
+void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
+                                   const std::optional<Nodo>& despues) {
+  if (!sesion) return;
+  const auto inoDe = [&](const std::string& id) {
+    const auto p = arbol.porId(id);
+    return p ? p->ino : 0;
+  };
+  const bool movido = antes && (!despues || antes->padre != despues->padre ||
+                                antes->nombre != despues->nombre);
+  if (movido && inoDe(antes->padre))
+    fuse_lowlevel_notify_inval_entry(sesion, inoDe(antes->padre), antes->nombre.c_str(),
+                                     antes->nombre.size());
+  if (despues && (!antes || movido) && inoDe(despues->padre))
+    fuse_lowlevel_notify_inval_entry(sesion, inoDe(despues->padre), despues->nombre.c_str(),
+                                     despues->nombre.size());
+  if (antes && despues && antes->version != despues->version) {
+    cache.olvidar(despues->id);
+    fuse_lowlevel_notify_inval_inode(sesion, despues->ino, 0, 0);
+  }
+}
+
+Volumen::Volumen(DominioRegistrado dominio, fs::path punto)
+    : e_(std::make_unique<Estado>(std::move(dominio), std::move(punto))) {}
+
+Volumen::~Volumen() { desmontar(); }
+
+void Volumen::montar() {
+  if (e_->sesion) return;
+  despejarPunto(e_->punto);
+  const std::string opciones = "fsname=vemlo,subtype=vemlo,default_permissions,max_read=1048576";
+  const char* argv[] = {"vemlo-finder", "-o", opciones.c_str()};
+  fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
+  static const auto ops = operaciones();
+  e_->sesion = fuse_session_new(&args, &ops, sizeof ops, e_.get());
+  if (!e_->sesion) throw std::runtime_error("FUSE session could not be made");
+  if (fuse_session_mount(e_->sesion, e_->punto.c_str()) != 0) {
+    fuse_session_destroy(e_->sesion);
+    e_->sesion = nullptr;
+    throw std::runtime_error("cannot mount at " + e_->punto.string() +
+                             (access("/dev/fuse", R_OK | W_OK) != 0 ? ": no /dev/fuse" : ""));
+  }
+  e_->bucle = std::jthread([s = e_->sesion] {
+    auto* config = fuse_loop_cfg_create();
+    fuse_loop_cfg_set_max_threads(config, 8);
+    fuse_loop_cfg_set_idle_threads(config, 4);
+    fuse_session_loop_mt(s, config);
+    fuse_loop_cfg_destroy(config);
+  });
+}
+
+void Volumen::desmontar() {
+  if (!e_->sesion) return;
+  fuse_session_exit(e_->sesion);
+  fuse_session_unmount(e_->sesion);
+  if (e_->bucle.joinable()) e_->bucle.join();
+  fuse_session_destroy(e_->sesion);
+  e_->sesion = nullptr;
+}
+
+bool Volumen::montado() const { return e_->sesion != nullptr; }
+
+void Volumen::senal() {
+  auto& e = *e_;
+  std::shared_ptr<Coleccion> c;
+  bool completa = false;
+  try {
+    c = esperarColeccion([&](auto col) {
+      e.ext.enumerator(fp::workingSet)->enumerateChanges(col, e.ancla.value_or(fp::SyncAnchor{"0"}));
+    });
+  } catch (...) {
+    if (!esErrorDeProveedor(std::current_exception(), fp::syncAnchorExpired)) throw;
+    c = esperarColeccion(
+        [&](auto col) { e.ext.enumerator(fp::workingSet)->enumerateItems(col, {}); });
+    completa = true;
+  }
+  std::unordered_map<std::string, bool> vistos;
+  for (const auto& item : c->items) {
+    vistos[item->itemIdentifier()] = true;
+    const auto antes = e.arbol.porId(item->itemIdentifier());
+    e.avisarKernel(antes && antes->presente ? antes : std::nullopt, e.arbol.aplicar(*item));
+  }
+  if (completa) {
+    for (const auto& id : e.arbol.idsDelServicio())
+      if (!vistos.contains(id)) c->borrados.push_back(id);
+    e.ancla = e.ext.indice().ancla();
+  }
+  for (const auto& id : c->borrados) e.avisarKernel(e.arbol.quitar(id), std::nullopt);
+  if (c->ancla) e.ancla = c->ancla;
+}
+
+std::vector<Pendiente> Volumen::pendientes() const { return e_->pendientes.todos(); }
+const DominioRegistrado& Volumen::dominio() const { return e_->dominio; }
+const fs::path& Volumen::punto() const { return e_->punto; }
+
+}  // namespace vemlo::finder::host

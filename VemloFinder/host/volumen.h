@@ -1,0 +1,45 @@
+// Volumen: one domain in the file manager. It owns the domain's extension, mounts it through
+// FUSE at its mount point and answers the kernel from the items the extension reported,
+// the content cache and the staging copies of what is being written.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "finder/dominios.h"
+#include "pendientes.h"
+
+namespace vemlo::finder::host {
+
+class Volumen {
+ public:
+  Volumen(DominioRegistrado dominio, std::filesystem::path punto);
+  ~Volumen();  // unmounts and stops; pending uploads stay on disk for the next start
+  Volumen(const Volumen&) = delete;
+  Volumen& operator=(const Volumen&) = delete;
+
+  // Mounts and starts serving; a stale mount left at the point by a crash is cleared first.
+  // Fails with std::runtime_error carrying the reason (shown by the status query).
+  void montar();
+  void desmontar();
+  bool montado() const;
+
+  // Runs the working set's change enumeration and hands what changed to the kernel's
+  // caches. Blocks until done; fails with the mapped error of the enumeration.
+  void senal();
+
+  // What waits to reach the service, oldest first.
+  std::vector<Pendiente> pendientes() const;
+
+  const DominioRegistrado& dominio() const;
+  const std::filesystem::path& punto() const;
+
+  struct Estado;  // what the mount's callbacks work on
+
+ private:
+  std::unique_ptr<Estado> e_;
+};
+
+}  // namespace vemlo::finder::host
