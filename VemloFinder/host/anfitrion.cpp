@@ -1,5 +1,6 @@
-// The host's domains. Mounting and unmounting run outside the lock, so the status query never
-// waits for a mount; only sincronizar changes the map, one call at a time. The registry is
+// The host's domains. Every call into a Volumen (mounting, unmounting, the signal, its state)
+// runs outside the lock, holding a shared_ptr, so the status never waits for a mount or a
+// signal; only sincronizar changes the map, one call at a time. The registry is
 // followed with an inotify watch on its folder: the registry replaces its file by renaming a
 // complete copy over it, so every change shows as an event naming "dominios.json".
 #include "anfitrion.h"
@@ -174,10 +175,10 @@ void Anfitrion::montar(const DominioRegistrado& dominio) {
   {
     const std::lock_guard bloqueo(candado_);
     auto& entrada = volumenes_[dominio.identifier];
-    if (entrada.volumen && entrada.volumen->montado()) return;
     entrada.dominio = dominio;
     volumen = entrada.volumen;
   }
+  if (volumen && volumen->montado()) return;
   std::optional<std::string> motivo;
   try {
     if (!volumen) volumen = std::make_shared<Volumen>(dominio, puntoDeMontaje(dominio));
@@ -194,10 +195,13 @@ void Anfitrion::montar(const DominioRegistrado& dominio) {
 }
 
 std::size_t Anfitrion::montados() const {
-  const std::lock_guard bloqueo(candado_);
-  return static_cast<std::size_t>(std::ranges::count_if(volumenes_, [](const auto& par) {
-    return par.second.volumen && par.second.volumen->montado();
-  }));
+  std::vector<std::shared_ptr<Volumen>> volumenes;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_) volumenes.push_back(entrada.volumen);
+  }
+  return static_cast<std::size_t>(
+      std::ranges::count_if(volumenes, [](const auto& v) { return v && v->montado(); }));
 }
 
 void Anfitrion::seguir(std::stop_token parar) {
@@ -240,7 +244,6 @@ json Anfitrion::estado() const {
       entradas.push_back(pos != volumenes_.end() ? pos->second : Entrada{dominio, {}, {}});
     }
   }
-  // Asked outside the lock: a Volumen answers for itself.
   auto lista = json::array();
   for (const auto& [dominio, volumen, motivo] : entradas)
     lista.push_back(estadoDe(dominio, volumen, motivo));

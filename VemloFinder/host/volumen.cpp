@@ -163,6 +163,7 @@ void init(void*, fuse_conn_info* conn) {
   conn->want &= ~static_cast<unsigned>(FUSE_CAP_READDIRPLUS_AUTO);
   if (conn->capable & FUSE_CAP_SPLICE_READ) conn->want |= FUSE_CAP_SPLICE_READ;
   conn->max_write = 1u << 20;
+  conn->max_read = 1u << 20;  // as the mount option says
   conn->max_readahead = 1u << 20;
   conn->max_background = 64;
 }
@@ -293,6 +294,7 @@ void Volumen::montar() {
   fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
   static const auto ops = operaciones();
   e_->sesion = fuse_session_new(&args, &ops, sizeof ops, e_.get());
+  fuse_opt_free_args(&args);
   if (!e_->sesion) throw std::runtime_error("FUSE session could not be made");
   if (fuse_session_mount(e_->sesion, e_->punto.c_str()) != 0) {
     fuse_session_destroy(e_->sesion);

@@ -172,9 +172,9 @@ void ServicioEnMarcha::copiarDemoSembrada() {
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
-void ServicioEnMarcha::arrancar() {
-  std::vector<std::string> argumentos{VEMLO_SERVICIO_BINARIO, "--datos",   datos_.string(),
-                                      "--escuchar",           "127.0.0.1:0"};
+void ServicioEnMarcha::arrancar(const std::string& escuchar) {
+  std::vector<std::string> argumentos{VEMLO_SERVICIO_BINARIO, "--datos", datos_.string(),
+                                      "--escuchar", escuchar};
   argumentos.insert(argumentos.end(), banderas_.begin(), banderas_.end());
   std::vector<char*> argv;
   for (auto& argumento : argumentos) argv.push_back(argumento.data());
@@ -304,6 +304,11 @@ void ServicioEnMarcha::reiniciar() {
     throw std::runtime_error("vemlo-servicio no se detuvo limpio: " + std::to_string(estado) +
                              "\n" + registroDeErrores());
   arrancar();
+}
+
+void ServicioEnMarcha::reanudar() {
+  if (enMarcha()) throw std::runtime_error("vemlo-servicio ya está en marcha");
+  arrancar("127.0.0.1:" + std::to_string(puerto_));
 }
 
 std::string ServicioEnMarcha::registroDeErrores() const {

@@ -59,6 +59,9 @@ class ServicioEnMarcha {
 
   // Stops with SIGTERM and starts again on the same --datos (new port, new printed lines).
   void reiniciar();
+  // Starts a service stopped by `detener` again on the same --datos and the same port, so its
+  // clients find it where it was.
+  void reanudar();
   // Stops with SIGTERM and gives the exit status (or -signal). The destructor checks that a
   // service still running stops with 0.
   int detener();
@@ -67,7 +70,7 @@ class ServicioEnMarcha {
   std::string registroDeErrores() const;
 
  private:
-  void arrancar();
+  void arrancar(const std::string& escuchar = "127.0.0.1:0");
   void copiarDemoSembrada();
   void leerArranque(std::chrono::seconds plazo);
   void fracasar(const std::string& motivo);

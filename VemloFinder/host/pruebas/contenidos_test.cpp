@@ -83,6 +83,7 @@ TEST(CacheContenidos, ElOrdenYLasEntradasSobrevivenAlReinicio) {
   EXPECT_EQ(cache.ocupados(), 30u);
   EXPECT_FALSE(fs::exists(carpeta() / "basura"));
   EXPECT_FALSE(fs::exists(carpeta() / "61-31.tmp"));
+  EXPECT_TRUE(fs::exists(carpeta() / "ajena"));
   cache.guardar("d", "1", archivo(10));  // order b, c, a: b goes
   EXPECT_FALSE(cache.buscar("b", "1"));
   for (const char* id : {"a", "c", "d"}) EXPECT_TRUE(cache.buscar(id, "1")) << id;

@@ -27,7 +27,9 @@ std::string leer(const fs::path& ruta) {
 
 // A confirmed entry named `nombre` whose bytes are `bytes`.
 Pendiente confirmado(Pendientes& pendientes, const std::string& nombre, const std::string& bytes) {
-  Pendiente pendiente{.padre = "raiz", .nombre = nombre};
+  Pendiente pendiente;
+  pendiente.padre = "raiz";
+  pendiente.nombre = nombre;
   std::ofstream(pendientes.nuevaCopia(pendiente.clave), std::ios::binary) << bytes;
   pendientes.confirmar(pendiente);
   return pendiente;

@@ -1,0 +1,62 @@
+// What the mount tests share: a reference service with the demo signed in, a vemlo-finder
+// process serving the domains registered for it, and shell commands run on the mount.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "finder/dominios.h"
+#include "http_servicio.h"
+#include "servicio_en_marcha.h"
+
+namespace vemlo::finder::host::pruebas {
+
+using namespace vemlo::pruebas;
+using namespace std::chrono_literals;
+
+struct Salida {
+  int estado = -1;  // the shell's exit status
+  std::string texto;  // stdout and stderr together
+};
+
+// Runs `orden` with /bin/sh in `carpeta`.
+Salida sh(const std::string& orden, const std::filesystem::path& carpeta);
+
+// True once `condicion` holds, checked every 100 ms for at most `plazo`.
+bool esperar(const std::function<bool()>& condicion, std::chrono::milliseconds plazo = 30s);
+
+class ConCarpeta : public testing::Test {
+ protected:
+  // Skips without /dev/fuse; else starts the service, stores the session and registers the
+  // company `empresa` ("Acme" or "Beta").
+  void SetUp() override;
+  void TearDown() override;
+
+  void registrar(const std::string& empresa);
+  // Starts vemlo-finder and waits until the domain's folder is mounted.
+  void arrancarHost();
+  // SIGTERM (expects a clean exit) or SIGKILL.
+  void detenerHost();
+  void matarHost();
+
+  std::filesystem::path punto(const std::string& empresa = "Acme") const;
+  Salida enMontaje(const std::string& orden) const { return sh(orden, punto()); }
+  // The host's answer to a control line (e.g. "estado", "senal ID").
+  std::string pedir(const std::string& linea) const;
+  // The bytes of the service's file at `ruta` below Acme's root ("Fotos/playa.jpg"), or
+  // nothing when there is none.
+  std::optional<std::string> enServicio(const std::string& ruta) const;
+  const Organizacion& empresa(const std::string& nombre) const;
+
+  std::unique_ptr<ServicioEnMarcha> servicio;
+  Cuenta cuenta;
+  std::unique_ptr<ClienteHttp> demo;
+  pid_t host = -1;
+};
+
+}  // namespace vemlo::finder::host::pruebas

@@ -1,0 +1,142 @@
+// The Vemlo folder as people use it: standard tools on a real FUSE mount served by
+// vemlo-finder, checked against the reference service.
+#include <fstream>
+
+#include "carpeta.h"
+
+namespace vemlo::finder::host::pruebas {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Carpeta : public ConCarpeta {
+ protected:
+  void SetUp() override {
+    ConCarpeta::SetUp();
+    if (IsSkipped()) return;
+    registrar("Acme");
+    arrancarHost();
+  }
+  std::string local(const std::string& nombre, const std::string& bytes) const {
+    const auto ruta = fs::path(std::getenv("HOME")) / nombre;
+    std::ofstream(ruta, std::ios::binary) << bytes;
+    return ruta.string();
+  }
+  bool llega(const std::string& ruta, const std::string& bytes) const {
+    return esperar([&] { return enServicio(ruta) == bytes; });
+  }
+};
+
+TEST_F(Carpeta, ListarYLeer) {
+  const auto ls = enMontaje("ls -l");
+  EXPECT_EQ(ls.estado, 0) << ls.texto;
+  for (const char* nombre : {"Fotos", "Informes", "Proyectos", "Léeme.txt"})
+    EXPECT_NE(ls.texto.find(nombre), std::string::npos) << ls.texto;
+  EXPECT_EQ(enMontaje("find . | sort").texto,
+            ".\n./Fotos\n./Fotos/montaña.png\n./Fotos/playa.jpg\n./Informes\n./Informes/2026\n"
+            "./Informes/2026/q1.pdf\n./Léeme.txt\n./Proyectos\n");
+  EXPECT_EQ(enMontaje("cat Léeme.txt").texto, *enServicio("Léeme.txt"));
+  const auto original = local("playa.jpg", *enServicio("Fotos/playa.jpg"));
+  EXPECT_EQ(enMontaje("cmp Fotos/playa.jpg " + original).estado, 0);
+  EXPECT_EQ(enMontaje("cmp Fotos/playa.jpg " + original).estado, 0);  // now from the cache
+}
+
+TEST_F(Carpeta, CopiarArchivosYCarpetas) {
+  const std::string grande(3 << 20, 'g');
+  const auto archivo = local("grande.bin", grande);
+  fs::create_directories(fs::path(std::getenv("HOME")) / "viaje/dia1");
+  local("viaje/a.txt", "uno");
+  local("viaje/dia1/b.txt", "dos");
+  EXPECT_EQ(enMontaje("cp " + archivo + " . && cp -r ~/viaje Proyectos/").estado, 0);
+  EXPECT_TRUE(llega("grande.bin", grande));
+  EXPECT_TRUE(llega("Proyectos/viaje/a.txt", "uno"));
+  EXPECT_TRUE(llega("Proyectos/viaje/dia1/b.txt", "dos"));
+  EXPECT_EQ(enMontaje("cat Proyectos/viaje/dia1/b.txt").texto, "dos");
+}
+
+TEST_F(Carpeta, MoverRenombrarYBorrar) {
+  const auto leeme = *enServicio("Léeme.txt");
+  EXPECT_EQ(enMontaje("mv Léeme.txt Proyectos/ && mv Proyectos/Léeme.txt Proyectos/Leeme.txt").estado, 0);
+  EXPECT_EQ(enServicio("Proyectos/Leeme.txt"), leeme);
+  EXPECT_FALSE(enServicio("Léeme.txt"));
+  const auto lleno = enMontaje("rmdir Informes");
+  EXPECT_NE(lleno.estado, 0);
+  EXPECT_NE(lleno.texto.find("not empty"), std::string::npos) << lleno.texto;
+  EXPECT_EQ(enMontaje("rm Proyectos/Leeme.txt && rmdir Proyectos && rm -r Informes").estado, 0);
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\n");
+  const auto papelera = demo->get("/v1/papelera?organizacionId=" + empresa("Acme").id).json();
+  std::vector<std::string> tirados;
+  for (const auto& e : papelera.at("elementos")) tirados.push_back(e.at("nombre"));
+  std::sort(tirados.begin(), tirados.end());
+  EXPECT_EQ(tirados, (std::vector<std::string>{"2026", "Informes", "Leeme.txt", "Proyectos"}));
+}
+
+TEST_F(Carpeta, GuardarComoUnEditor) {
+  const auto antes = demo->carpeta(empresa("Acme").carpetaRaizId);
+  const auto guardado = enMontaje(
+      "printf 'versión nueva' > .Léeme.txt.swp && mv .Léeme.txt.swp Léeme.txt && cat Léeme.txt");
+  EXPECT_EQ(guardado.texto, "versión nueva");
+  EXPECT_TRUE(llega("Léeme.txt", "versión nueva"));
+  EXPECT_EQ(idArchivo(demo->carpeta(empresa("Acme").carpetaRaizId), "Léeme.txt"),
+            idArchivo(antes, "Léeme.txt"));
+  EXPECT_TRUE(esperar([&] { return !enServicio(".Léeme.txt.swp"); }));
+  EXPECT_EQ(enMontaje("ls -a").texto, ".\n..\nFotos\nInformes\nLéeme.txt\nProyectos\n");
+}
+
+TEST_F(Carpeta, UnCambioEnElServicioLlegaConLaSenal) {
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLéeme.txt\nProyectos\n");
+  subir(*demo, empresa("Acme").carpetaRaizId, "nuevo.txt", "del servicio");
+  const auto id = idArchivo(demo->carpeta(empresa("Acme").carpetaRaizId), "Léeme.txt");
+  ClienteHttp::exigir(demo->patch("/v1/archivos/" + id, {{"nombre", "Leeme.md"}}), "renombrar");
+  EXPECT_EQ(pedir("--senal " + empresa("Acme").id), "");
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLeeme.md\nProyectos\nnuevo.txt\n");
+  EXPECT_EQ(enMontaje("cat nuevo.txt").texto, "del servicio");
+}
+
+TEST_F(Carpeta, ConElServicioCaidoNadaSePierde) {
+  enMontaje("ls");
+  ASSERT_EQ(servicio->detener(), 0);
+  EXPECT_EQ(enMontaje("printf 'sin red' > offline.txt && cat Léeme.txt > /dev/null; ls").estado, 0);
+  EXPECT_NE(pedir("--estado").find("offline.txt"), std::string::npos);
+  servicio->reanudar();
+  EXPECT_TRUE(llega("offline.txt", "sin red"));
+}
+
+TEST_F(Carpeta, TrasUnKillNueveTodoLlegaEntero) {
+  std::string orden;
+  for (int i = 0; i < 20; ++i)
+    orden += "head -c " + std::to_string(100'000 + i) + " /dev/urandom > f" + std::to_string(i) +
+             ".bin && cp f" + std::to_string(i) + ".bin " + punto().string() + "/ && ";
+  EXPECT_EQ(sh(orden + "true", std::getenv("HOME")).estado, 0);
+  matarHost();  // leaves a dead mount behind, which the next host clears
+  arrancarHost();
+  for (int i = 0; i < 20; ++i) {
+    std::ifstream f(fs::path(std::getenv("HOME")) / ("f" + std::to_string(i) + ".bin"));
+    const std::string bytes{std::istreambuf_iterator<char>(f), {}};
+    EXPECT_TRUE(llega("f" + std::to_string(i) + ".bin", bytes)) << i;
+  }
+}
+
+class SoloLectura : public ConCarpeta {
+ protected:
+  void SetUp() override {
+    ConCarpeta::SetUp();
+    if (IsSkipped()) return;
+    registrar("Beta");
+    arrancarHost();
+  }
+};
+
+TEST_F(SoloLectura, NoSeEscribe) {
+  const auto raiz = punto("Beta");
+  EXPECT_EQ(sh("cat Manuales/notas.txt", raiz).texto, "Notas del equipo de Beta.\n");
+  for (const char* orden : {"touch x", "mkdir y", "rm Manuales/notas.txt", "echo z >> Manuales/notas.txt"}) {
+    const auto r = sh(orden, raiz);
+    EXPECT_NE(r.estado, 0) << orden;
+    EXPECT_NE(r.texto.find("Permission denied"), std::string::npos) << orden << ": " << r.texto;
+  }
+  EXPECT_EQ(sh("stat -c %A Manuales Manuales/notas.txt", raiz).texto, "dr-xr-xr-x\n-r--r--r--\n");
+}
+
+}  // namespace
+}  // namespace vemlo::finder::host::pruebas
