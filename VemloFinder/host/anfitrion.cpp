@@ -1,8 +1,8 @@
 // The host's domains. Every call into a Volumen (mounting, unmounting, the signal, its state)
 // runs outside the lock, holding a shared_ptr, so the status never waits for a mount or a
-// signal; only sincronizar changes the map, one call at a time. The registry is
-// followed with an inotify watch on its folder: the registry replaces its file by renaming a
-// complete copy over it, so every change shows as an event naming "dominios.json".
+// signal; only sincronizar changes the map, one call at a time. The registry is followed with
+// an inotify watch on its folder: the registry replaces its file by renaming a complete copy
+// over it, so every change shows as an event naming "dominios.json".
 #include "anfitrion.h"
 
 #include <poll.h>

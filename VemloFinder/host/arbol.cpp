@@ -9,8 +9,12 @@ bool nombreValido(const std::string& nombre) {
   return fp::isSafeFileName(nombre);
 }
 
-std::string idLocal(const std::string& clave) { return "n:" + clave; }
-bool esLocal(const std::string& id) { return id.starts_with("n:"); }
+std::string idLocal(const std::string& clave) {
+  return "n:" + clave;
+}
+bool esLocal(const std::string& id) {
+  return id.starts_with("n:");
+}
 
 Arbol::Arbol() {
   auto& raiz = nodos_[FUSE_ROOT_ID];
@@ -153,8 +157,8 @@ Nodo Arbol::crearLocal(const std::string& padre, const std::string& nombre,
   n.nombre = nombre;
   n.clave = clave;
   n.tamano = 0;
-  n.fecha = std::chrono::time_point_cast<std::chrono::milliseconds>(
-      std::chrono::system_clock::now());
+  n.fecha =
+      std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
   n.capacidades = 63;
   if (const auto h = hijos_[padre].find(nombre); h != hijos_[padre].end())
     nodos_.at(h->second).presente = false;
@@ -210,6 +214,11 @@ std::optional<Nodo> Arbol::ocupar(const std::string& origen, const std::string& 
   movido.capacidades = viejo.capacidades;
   prender(movido);
   return movido;
+}
+
+void Arbol::fijarCapacidades(fuse_ino_t ino, std::uint32_t capacidades) {
+  std::lock_guard candado(candado_);
+  if (const auto n = nodos_.find(ino); n != nodos_.end()) n->second.capacidades = capacidades;
 }
 
 void Arbol::fijarClave(const std::string& id, const std::string& clave) {

@@ -28,8 +28,8 @@ struct Nodo {
   std::int64_t tamano = 0;
   std::optional<fp::Date> fecha;
   std::uint32_t capacidades = fp::reading;
-  std::string version;  // content version: the cached bytes are valid while it stays
-  std::string clave;    // the staging copy that holds newer bytes than the service, if any
+  std::string version;   // content version: the cached bytes are valid while it stays
+  std::string clave;     // the staging copy that holds newer bytes than the service, if any
   bool presente = true;  // false once it left the tree
 };
 
@@ -69,6 +69,7 @@ class Arbol {
   // The upload gave the local file its service identifier; gives the surviving node.
   std::optional<Nodo> cambiarId(const std::string& viejo, const std::string& nuevo);
   void fijarClave(const std::string& id, const std::string& clave);
+  void fijarCapacidades(fuse_ino_t ino, std::uint32_t capacidades);
   // A rename over an existing file: the moved node takes the target's identity, name and
   // place (as the kernel now knows it under that name); the target's node leaves.
   std::optional<Nodo> ocupar(const std::string& origen, const std::string& destino);

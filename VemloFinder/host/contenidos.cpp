@@ -1,5 +1,5 @@
-// The content cache on disk: one file per item in one folder, named "<id part>-<version
-// part>" so that a restart reads the cache back from the names alone, and whose modification
+// The content cache on disk: one file per item in one folder, named "<id half>-<version
+// half>" so that a restart reads the cache back from the names alone, and whose modification
 // time is set at each use so that the eviction order survives too.
 #include "contenidos.h"
 
@@ -20,10 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A name part is the hex of the bytes when they are at most `maximoEntero`; longer ones are
+// A name half is the hex of the bytes when they are at most `maximoEntero`; longer ones are
 // the hex of their first `prefijoLargo` bytes, "z", and the hex of a 64-bit FNV-1a of them
 // all. So a name never passes 255 bytes (126 + 1 + 126) and needs no other record; a wrong
-// hit would take a collision of the identifier's part and the version's part at once.
+// hit would take a collision of the identifier's half and the version's half at once.
 constexpr std::size_t maximoEntero = 63;
 constexpr std::size_t prefijoLargo = 48;
 constexpr std::size_t largoResumido = 2 * prefijoLargo + 1 + 16;

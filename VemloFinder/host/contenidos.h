@@ -40,7 +40,7 @@ class CacheContenidos {
 
  private:
   struct Entrada {
-    std::string version;  // the version's part of the file name
+    std::string version;  // the version's half of the file name
     std::filesystem::path ruta;
     std::uint64_t bytes = 0;
     std::list<std::string>::iterator enFila;
@@ -55,7 +55,7 @@ class CacheContenidos {
   const std::filesystem::path carpeta_;
   const std::uint64_t limite_;
   mutable std::mutex candado_;           // guards everything below and the folder's files
-  Entradas entradas_;                    // by the identifier's part of the file name
+  Entradas entradas_;                    // by the identifier's half of the file name
   std::map<std::string, int> abiertos_;  // open counts above zero, keyed like entradas_
   std::list<std::string> fila_;          // least recently used first
   std::uint64_t ocupados_ = 0;

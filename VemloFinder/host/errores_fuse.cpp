@@ -11,14 +11,22 @@ namespace {
 
 int deProveedor(const fp::Error& e) {
   switch (e.code()) {
-    case fp::notAuthenticated: return EACCES;
-    case fp::noSuchItem: return ENOENT;
-    case fp::filenameCollision: return EEXIST;
-    case fp::insufficientQuota: return EDQUOT;
-    case fp::fileWriteNoPermission: return EACCES;
-    case fp::userCancelled: return ECANCELED;
-    case fp::featureUnsupported: return ENOTSUP;
-    default: return EIO;
+    case fp::notAuthenticated:
+      return EACCES;
+    case fp::noSuchItem:
+      return ENOENT;
+    case fp::filenameCollision:
+      return EEXIST;
+    case fp::insufficientQuota:
+      return EDQUOT;
+    case fp::fileWriteNoPermission:
+      return EACCES;
+    case fp::userCancelled:
+      return ECANCELED;
+    case fp::featureUnsupported:
+      return ENOTSUP;
+    default:
+      return EIO;
   }
 }
 

@@ -27,8 +27,7 @@ std::string textoDe(std::exception_ptr e) {
 
 }  // namespace
 
-Subidor::Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir,
-                 int hilos)
+Subidor::Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir, int hilos)
     : pendientes_(pendientes), ext_(ext), alSubir_(std::move(alSubir)) {
   for (int i = 0; i < hilos; ++i)
     hilos_.emplace_back([this](std::stop_token parar) { trabajar(parar); });
@@ -82,7 +81,8 @@ void Subidor::trabajar(std::stop_token parar) {
         continue;
       }
       if (!listo()) {
-        hay_.wait_until(candado, parar, cola_.begin()->first, listo);
+        const auto cuando = cola_.begin()->first;  // a copy: others may take the entry
+        hay_.wait_until(candado, parar, cuando, listo);
         continue;
       }
       clave = cola_.begin()->second;

@@ -26,8 +26,7 @@ class Subidor {
   // `final` is false when the entry was written again meanwhile and goes up once more.
   using AlSubir = std::function<void(const Pendiente&, const fp::Item& item, bool final)>;
 
-  Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir,
-          int hilos = 4);
+  Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir, int hilos = 4);
   ~Subidor();  // stops the workers; an upload in flight is cancelled and stays pending
   Subidor(const Subidor&) = delete;
   Subidor& operator=(const Subidor&) = delete;
@@ -64,8 +63,7 @@ class Subidor {
 // one change); the entry is queued again when the last copy goes, whatever happened.
 class Retencion {
  public:
-  Retencion(Subidor& subidor, std::string clave)
-      : subidor_(subidor), clave_(std::move(clave)) {}
+  Retencion(Subidor& subidor, std::string clave) : subidor_(subidor), clave_(std::move(clave)) {}
   ~Retencion() {
     if (!clave_.empty()) subidor_.encolar(clave_);
   }

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <future>
 
-#include "volumen_interno.h"
 #include "vemlo/xdg.h"
+#include "volumen_interno.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -48,10 +48,8 @@ class Coleccion : public fp::EnumerationObserver, public fp::ChangeObserver {
 std::shared_ptr<Coleccion> esperarColeccion(
     const std::function<void(std::shared_ptr<Coleccion>)>& lanzar) {
   auto terminado = std::make_shared<std::promise<std::exception_ptr>>();
-  auto coleccion =
-      std::make_shared<Coleccion>([terminado](Coleccion&, std::exception_ptr e) {
-        terminado->set_value(e);
-      });
+  auto coleccion = std::make_shared<Coleccion>(
+      [terminado](Coleccion&, std::exception_ptr e) { terminado->set_value(e); });
   lanzar(coleccion);
   if (auto error = terminado->get_future().get()) std::rethrow_exception(error);
   return coleccion;
@@ -73,7 +71,8 @@ void despejarPunto(const fs::path& punto) {
   if (stat(punto.c_str(), &st) == 0) return;
   if (errno == ENOTCONN && umount2(punto.c_str(), MNT_DETACH) != 0) {
     const auto orden = "fusermount3 -u -z '" + punto.string() + "' 2>/dev/null";
-    if (std::system(orden.c_str()) != 0) throw std::runtime_error("stale mount at " + punto.string());
+    if (std::system(orden.c_str()) != 0)
+      throw std::runtime_error("stale mount at " + punto.string());
   }
   fs::create_directories(punto);
 }
@@ -196,13 +195,23 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
     if (!p.id.empty()) arbol.fijarClave(p.id, p.clave);
   }
   subidor = std::make_unique<Subidor>(
-      pendientes, ext, [this](const Pendiente& p, const fp::Item& item, bool final) {
-        alSubir(p, item, final);
-      });
+      pendientes, ext,
+      [this](const Pendiente& p, const fp::Item& item, bool final) { alSubir(p, item, final); });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
 }
 
 void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::exception_ptr)> luego) {
+  if (carpeta.ino == FUSE_ROOT_ID && !raizConocida) {
+    // The root's rights (a read-only company) come with its item, not with any listing.
+    ext.item(fp::rootContainer,
+             [this, carpeta, luego = std::move(luego)](fp::ItemPtr raiz, std::exception_ptr e) {
+               if (e) return luego(e);
+               arbol.fijarCapacidades(FUSE_ROOT_ID, raiz->capabilities());
+               raizConocida = true;
+               listar(carpeta, luego);
+             });
+    return;
+  }
   auto coleccion = std::make_shared<Coleccion>(
       [this, id = carpeta.id, luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
         if (!e) {
@@ -216,7 +225,8 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
 void Volumen::Estado::fresca(fuse_ino_t carpeta, std::function<void(std::exception_ptr)> luego) {
   const auto n = arbol.porIno(carpeta);
   if (!n || !n->presente) return luego(std::make_exception_ptr(fp::Error(fp::noSuchItem)));
-  if (!n->esCarpeta) return luego(std::make_exception_ptr(std::system_error(ENOTDIR, std::generic_category())));
+  if (!n->esCarpeta)
+    return luego(std::make_exception_ptr(std::system_error(ENOTDIR, std::generic_category())));
   if (arbol.fresco(carpeta, vigenciaListado)) return luego(nullptr);
   listar(*n, std::move(luego));
 }
@@ -225,8 +235,8 @@ struct stat Volumen::Estado::atributos(const Nodo& n) const {
   struct stat st {};
   st.st_ino = n.ino;
   const bool escribible = (n.capacidades & fp::writing) != 0;
-  st.st_mode = n.esCarpeta ? (S_IFDIR | (escribible ? 0755 : 0555))
-                           : (S_IFREG | (escribible ? 0644 : 0444));
+  st.st_mode =
+      n.esCarpeta ? (S_IFDIR | (escribible ? 0755 : 0555)) : (S_IFREG | (escribible ? 0644 : 0444));
   st.st_nlink = n.esCarpeta ? 2 : 1;
   st.st_uid = getuid();
   st.st_gid = getgid();
@@ -267,8 +277,8 @@ void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
     const auto p = arbol.porId(id);
     return p ? p->ino : 0;
   };
-  const bool movido = antes && (!despues || antes->padre != despues->padre ||
-                                antes->nombre != despues->nombre);
+  const bool movido =
+      antes && (!despues || antes->padre != despues->padre || antes->nombre != despues->nombre);
   if (movido && inoDe(antes->padre))
     fuse_lowlevel_notify_inval_entry(sesion, inoDe(antes->padre), antes->nombre.c_str(),
                                      antes->nombre.size());
@@ -284,7 +294,9 @@ void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
 Volumen::Volumen(DominioRegistrado dominio, fs::path punto)
     : e_(std::make_unique<Estado>(std::move(dominio), std::move(punto))) {}
 
-Volumen::~Volumen() { desmontar(); }
+Volumen::~Volumen() {
+  desmontar();
+}
 
 void Volumen::montar() {
   if (e_->sesion) return;
@@ -320,7 +332,9 @@ void Volumen::desmontar() {
   e_->sesion = nullptr;
 }
 
-bool Volumen::montado() const { return e_->sesion != nullptr; }
+bool Volumen::montado() const {
+  return e_->sesion != nullptr;
+}
 
 void Volumen::senal() {
   auto& e = *e_;
@@ -328,7 +342,8 @@ void Volumen::senal() {
   bool completa = false;
   try {
     c = esperarColeccion([&](auto col) {
-      e.ext.enumerator(fp::workingSet)->enumerateChanges(col, e.ancla.value_or(fp::SyncAnchor{"0"}));
+      e.ext.enumerator(fp::workingSet)
+          ->enumerateChanges(col, e.ancla.value_or(fp::SyncAnchor{"0"}));
     });
   } catch (...) {
     if (!esErrorDeProveedor(std::current_exception(), fp::syncAnchorExpired)) throw;
@@ -351,8 +366,14 @@ void Volumen::senal() {
   if (c->ancla) e.ancla = c->ancla;
 }
 
-std::vector<Pendiente> Volumen::pendientes() const { return e_->pendientes.todos(); }
-const DominioRegistrado& Volumen::dominio() const { return e_->dominio; }
-const fs::path& Volumen::punto() const { return e_->punto; }
+std::vector<Pendiente> Volumen::pendientes() const {
+  return e_->pendientes.todos();
+}
+const DominioRegistrado& Volumen::dominio() const {
+  return e_->dominio;
+}
+const fs::path& Volumen::punto() const {
+  return e_->punto;
+}
 
 }  // namespace vemlo::finder::host

@@ -14,9 +14,13 @@ namespace fs = std::filesystem;
   throw std::system_error(codigo, std::generic_category());
 }
 
-Abierto& abierto(fuse_file_info* fi) { return *reinterpret_cast<Abierto*>(fi->fh); }
+Abierto& abierto(fuse_file_info* fi) {
+  return *reinterpret_cast<Abierto*>(fi->fh);
+}
 
-bool paraEscribir(int flags) { return (flags & O_ACCMODE) != O_RDONLY; }
+bool paraEscribir(int flags) {
+  return (flags & O_ACCMODE) != O_RDONLY;
+}
 
 // Opens the node's staging copy for this request and replies.
 void abrirCopia(fuse_req_t req, Volumen::Estado& e, fuse_ino_t ino, const std::string& clave,
@@ -57,8 +61,10 @@ void conCopia(Volumen::Estado& e, const Nodo& n, bool vaciar,
 void abrirCache(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const fs::path& ruta,
                 fuse_file_info fi) {
   const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fallaSistema(errno);
-  e.cache.abrir(n.id);
+  if (fd < 0) {
+    e.cache.cerrar(n.id);
+    fallaSistema(errno);
+  }
   fi.fh = reinterpret_cast<std::uint64_t>(new Abierto{fd, n.ino, n.id, "", false});
   fi.keep_cache = 1;
   fuse_reply_open(req, &fi);
@@ -79,8 +85,12 @@ void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
         atender(req, [&] { abrirCopia(req, e, ino, clave, fi, vaciar); });
       });
     }
+    e.cache.abrir(n->id);  // from before the lookup, so no eviction takes the file meanwhile
     e.conContenido(*n, [req, &e, n = *n, fi = *fi](auto ruta, std::exception_ptr error) {
-      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+      if (error) {
+        e.cache.cerrar(n.id);
+        return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+      }
       atender(req, [&] { abrirCache(req, e, n, *ruta, fi); });
     });
   });
@@ -219,7 +229,7 @@ void Volumen::Estado::conContenido(
   if (auto ruta = cache.buscar(n.id, n.version)) return luego(std::move(ruta), nullptr);
   ext.fetchContents(n.id, std::nullopt,
                     [this, id = n.id, luego = std::move(luego)](auto archivo, fp::ItemPtr item,
-                                                                 std::exception_ptr error) {
+                                                                std::exception_ptr error) {
                       if (error) return luego(std::nullopt, error);
                       std::optional<fs::path> ruta;
                       try {

@@ -8,7 +8,9 @@
 namespace vemlo::finder::host {
 namespace {
 
-[[noreturn]] void falla(int codigo) { throw std::system_error(codigo, std::generic_category()); }
+[[noreturn]] void falla(int codigo) {
+  throw std::system_error(codigo, std::generic_category());
+}
 
 Nodo presente(const std::optional<Nodo>& n) {
   if (!n || !n->presente) falla(ENOENT);
@@ -78,8 +80,7 @@ void borrar(fuse_req_t req, Volumen::Estado& e, const Nodo& n) {
         olvidar(e, ahora);
         return static_cast<void>(fuse_reply_err(req, 0));
       }
-      e.ext.deleteItem(ahora.id, {}, 0,
-                       yLuego(req, [&e, ahora, retencion] { olvidar(e, ahora); }));
+      e.ext.deleteItem(ahora.id, {}, 0, yLuego(req, [&e, ahora, retencion] { olvidar(e, ahora); }));
     });
   });
 }
@@ -128,16 +129,16 @@ void mover(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const Nodo& carpet
         seguirNodo(e, *e.arbol.porId(ahora.id));
         return static_cast<void>(fuse_reply_err(req, 0));
       }
-      e.ext.modifyItem(comoItem(ahora.id, carpeta.id, nombre, ahora.esCarpeta), {},
-                       fp::parentItemIdentifier | fp::filename, std::nullopt, 0,
-                       [req, &e, retencion](fp::ItemPtr item, fp::ItemFields, bool,
-                                            std::exception_ptr error) {
-                         if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-                         atender(req, [&] {
-                           if (const auto n = e.arbol.aplicar(*item)) seguirNodo(e, *n);
-                           fuse_reply_err(req, 0);
-                         });
-                       });
+      e.ext.modifyItem(
+          comoItem(ahora.id, carpeta.id, nombre, ahora.esCarpeta), {},
+          fp::parentItemIdentifier | fp::filename, std::nullopt, 0,
+          [req, &e, retencion](fp::ItemPtr item, fp::ItemFields, bool, std::exception_ptr error) {
+            if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+            atender(req, [&] {
+              if (const auto n = e.arbol.aplicar(*item)) seguirNodo(e, *n);
+              fuse_reply_err(req, 0);
+            });
+          });
     });
   });
 }
@@ -172,7 +173,8 @@ void reemplazar(fuse_req_t req, Volumen::Estado& e, const Nodo& origen, const No
         e.conContenido(ahora, [req, &e, ahora, destino, deOrigen, deDestino](
                                   auto ruta, std::exception_ptr error) {
           if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-          atender(req, [&] { ocupar(req, e, ahora, e.prepararCopia(ahora, false, ruta), destino); });
+          atender(req,
+                  [&] { ocupar(req, e, ahora, e.prepararCopia(ahora, false, ruta), destino); });
         });
       });
     });

@@ -8,6 +8,7 @@
 #include <fuse_lowlevel.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -60,8 +61,9 @@ struct Volumen::Estado {
   std::string prepararCopia(const Nodo& n, bool vaciar,
                             const std::optional<std::filesystem::path>& origen);
   // The cached file of a service file, fetched first when missing or old; from a task.
-  void conContenido(const Nodo& n, std::function<void(std::optional<std::filesystem::path>,
-                                                       std::exception_ptr)> luego);
+  void conContenido(
+      const Nodo& n,
+      std::function<void(std::optional<std::filesystem::path>, std::exception_ptr)> luego);
   // Makes the staging copy an entry with the node's current identity, name and place.
   void confirmar(const std::string& clave, fuse_ino_t ino);
   void alSubir(const Pendiente& p, const fp::Item& item, bool final);
@@ -75,13 +77,14 @@ struct Volumen::Estado {
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
 
-  mutable std::mutex candado;  // guards abiertas and sucias
+  mutable std::mutex candado;                     // guards abiertas and sucias
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key
   std::unordered_map<std::string, bool> sucias;   // staging keys written since confirmed
 
   fuse_session* sesion = nullptr;
   std::jthread bucle;
   std::optional<fp::SyncAnchor> ancla;
+  std::atomic<bool> raizConocida = false;
 };
 
 // The session's Estado from a request.

@@ -21,7 +21,8 @@ Salida sh(const std::string& orden, const fs::path& carpeta) {
   FILE* tubo = popen(completa.c_str(), "r");
   if (!tubo) return salida;
   char bloque[4096];
-  for (std::size_t n; (n = fread(bloque, 1, sizeof bloque, tubo)) > 0;) salida.texto.append(bloque, n);
+  for (std::size_t n; (n = fread(bloque, 1, sizeof bloque, tubo)) > 0;)
+    salida.texto.append(bloque, n);
   const int estado = pclose(tubo);
   salida.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
   return salida;
@@ -95,7 +96,8 @@ void ConCarpeta::detenerHost() {
   int estado = 0;
   waitpid(host, &estado, 0);
   host = -1;
-  EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0) << "vemlo-finder ended with " << estado;
+  EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0)
+      << "vemlo-finder ended with " << estado;
   for (const auto& d : getDomains()) EXPECT_FALSE(montado(puntoDeMontaje(d)));
 }
 

@@ -20,7 +20,7 @@ using namespace vemlo::pruebas;
 using namespace std::chrono_literals;
 
 struct Salida {
-  int estado = -1;  // the shell's exit status
+  int estado = -1;    // the shell's exit status
   std::string texto;  // stdout and stderr together
 };
 
