@@ -115,7 +115,8 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
           {"puntoDeMontaje", punto.string()},
           {"montado", montado},
           {"motivo", motivoDe(dominio, motivo, montado)},
-          {"pendientes", pendientesDe(volumen)}};
+          {"pendientes", pendientesDe(volumen)},
+          {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
 }
 
 }  // namespace

@@ -86,8 +86,9 @@ class Anfitrion {
   void senal(const std::string& identifier);
 
   // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
-  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo"}]}]}, every
-  // registered domain in registration order.
+  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo"}],
+  // "llamadas": {kind: count of the kernel's requests}}]}, every registered domain in
+  // registration order.
   nlohmann::json estado() const;
 
  private:

@@ -141,6 +141,12 @@ std::vector<std::string> Arbol::idsDelServicio() const {
   return ids;
 }
 
+bool Arbol::listada(fuse_ino_t carpeta) const {
+  std::lock_guard candado(candado_);
+  const auto c = nodos_.find(carpeta);
+  return c != nodos_.end() && listados_.contains(c->second.id);
+}
+
 bool Arbol::fresco(fuse_ino_t carpeta, std::chrono::seconds vigencia) const {
   std::lock_guard candado(candado_);
   const auto c = nodos_.find(carpeta);

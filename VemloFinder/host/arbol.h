@@ -59,6 +59,8 @@ class Arbol {
   std::vector<Nodo> hijos(fuse_ino_t carpeta) const;
   // Every item present that came from the service (the root and local files aside).
   std::vector<std::string> idsDelServicio() const;
+  // True once the folder was listed.
+  bool listada(fuse_ino_t carpeta) const;
   // True when the folder was listed less than `vigencia` ago.
   bool fresco(fuse_ino_t carpeta, std::chrono::seconds vigencia) const;
 

@@ -78,6 +78,7 @@ void despejarPunto(const fs::path& punto) {
 }
 
 void lookup(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
+  contar(req, Llamada::lookup);
   atender(req, [&] {
     auto& e = estadoDe(req);
     e.fresca(padre, [req, padre, nombre = std::string(nombre), &e](std::exception_ptr error) {
@@ -88,6 +89,7 @@ void lookup(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
 }
 
 void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
+  contar(req, Llamada::getattr);
   atender(req, [&] {
     const auto& e = estadoDe(req);
     const auto n = e.arbol.porIno(ino);
@@ -116,6 +118,7 @@ void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
 }
 
 void readdirplus(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
+  contar(req, Llamada::readdir);
   atender(req, [&] {
     const auto& e = estadoDe(req);
     const auto& nodos = reinterpret_cast<Listado*>(fi->fh)->nodos;
@@ -212,8 +215,12 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
              });
     return;
   }
-  auto coleccion = std::make_shared<Coleccion>(
-      [this, id = carpeta.id, luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
+  auto coleccion =
+      std::make_shared<Coleccion>([this, id = carpeta.id, ino = carpeta.ino,
+                                   luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
+        // Offline, a folder listed before still lists what is known of it.
+        if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
+          return luego(nullptr);
         if (!e) {
           for (const auto& ido : arbol.fijarHijos(id, c.items)) avisarKernel(ido, std::nullopt);
         }
@@ -369,6 +376,15 @@ void Volumen::senal() {
 std::vector<Pendiente> Volumen::pendientes() const {
   return e_->pendientes.todos();
 }
+
+std::map<std::string, std::uint64_t> Volumen::llamadas() const {
+  static constexpr const char* nombres[] = {"lookup", "getattr", "readdir",
+                                            "open",   "read",    "write"};
+  std::map<std::string, std::uint64_t> cuenta;
+  for (std::size_t i = 0; i < e_->llamadas.size(); ++i) cuenta[nombres[i]] = e_->llamadas[i];
+  return cuenta;
+}
+
 const DominioRegistrado& Volumen::dominio() const {
   return e_->dominio;
 }

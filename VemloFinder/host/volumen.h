@@ -3,7 +3,9 @@
 // the content cache and the staging copies of what is being written.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,8 @@ class Volumen {
 
   // What waits to reach the service, oldest first.
   std::vector<Pendiente> pendientes() const;
+  // How many requests of each kind the kernel made since the mount.
+  std::map<std::string, std::uint64_t> llamadas() const;
 
   const DominioRegistrado& dominio() const;
   const std::filesystem::path& punto() const;

@@ -71,6 +71,7 @@ void abrirCache(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const fs::pat
 }
 
 void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+  contar(req, Llamada::open);
   atender(req, [&] {
     auto& e = estadoDe(req);
     const auto n = e.arbol.porIno(ino);
@@ -124,6 +125,7 @@ void create(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_f
 }
 
 void read(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
+  contar(req, Llamada::read);
   fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
   buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
   buf.buf[0].fd = abierto(fi).fd;
@@ -133,6 +135,7 @@ void read(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info
 
 void write(fuse_req_t req, fuse_ino_t, const char* datos, size_t tamano, off_t desde,
            fuse_file_info* fi) {
+  contar(req, Llamada::write);
   auto& a = abierto(fi);
   if (a.clave.empty()) return static_cast<void>(fuse_reply_err(req, EBADF));
   const auto n = pwrite(a.fd, datos, tamano, desde);

@@ -8,6 +8,7 @@
 #include <fuse_lowlevel.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -34,6 +35,9 @@ inline constexpr double vigenciaKernel = 3600.0;
 // A folder listed longer ago than this is listed again when it is opened.
 inline constexpr std::chrono::seconds vigenciaListado{45};
 inline constexpr std::uint64_t limiteCache = 8ull << 30;
+
+// Requests the kernel made, counted for the status query (and the benchmarks).
+enum class Llamada { lookup, getattr, readdir, open, read, write, total };
 
 // An open file: a cached copy (read only) or a staging copy (read and write).
 struct Abierto {
@@ -85,11 +89,16 @@ struct Volumen::Estado {
   std::jthread bucle;
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
+  std::array<std::atomic<std::uint64_t>, static_cast<std::size_t>(Llamada::total)> llamadas{};
 };
 
 // The session's Estado from a request.
 inline Volumen::Estado& estadoDe(fuse_req_t req) {
   return *static_cast<Volumen::Estado*>(fuse_req_userdata(req));
+}
+
+inline void contar(fuse_req_t req, Llamada llamada) {
+  ++estadoDe(req).llamadas[static_cast<std::size_t>(llamada)];
 }
 
 // Runs a callback's body; a failure it throws becomes its one reply. Bodies reply last, or

@@ -97,9 +97,11 @@ TEST_F(Carpeta, UnCambioEnElServicioLlegaConLaSenal) {
 }
 
 TEST_F(Carpeta, ConElServicioCaidoNadaSePierde) {
-  enMontaje("ls");
+  const auto leeme = enMontaje("cat Léeme.txt").texto;
   ASSERT_EQ(servicio->detener(), 0);
-  EXPECT_EQ(enMontaje("printf 'sin red' > offline.txt && cat Léeme.txt > /dev/null; ls").estado, 0);
+  EXPECT_EQ(enMontaje("printf 'sin red' > offline.txt").estado, 0);
+  EXPECT_EQ(enMontaje("cat Léeme.txt").texto, leeme);
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLéeme.txt\nProyectos\noffline.txt\n");
   EXPECT_NE(pedir("--estado").find("offline.txt"), std::string::npos);
   servicio->reanudar();
   EXPECT_TRUE(llega("offline.txt", "sin red"));
