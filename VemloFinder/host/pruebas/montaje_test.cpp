@@ -144,5 +144,16 @@ TEST_F(SoloLectura, NoSeEscribe) {
   EXPECT_EQ(sh("stat -c %A Manuales Manuales/notas.txt", raiz).texto, "dr-xr-xr-x\n-r--r--r--\n");
 }
 
+TEST_F(SoloLectura, ElRegistroManda) {
+  registrar("Acme");
+  EXPECT_TRUE(
+      esperar([&] { return sh("ls", punto("Acme")).texto.find("Fotos") != std::string::npos; }));
+  setUserEnabled(empresa("Beta").id, false);
+  EXPECT_TRUE(esperar([&] { return pedir("--estado").find("switched off") != std::string::npos; }));
+  EXPECT_TRUE(esperar([&] { return sh("ls", punto("Beta")).texto.empty(); }));
+  removeDomain(empresa("Acme").id);
+  EXPECT_TRUE(esperar([&] { return sh("ls", punto("Acme")).texto.empty(); }));
+}
+
 }  // namespace
 }  // namespace vemlo::finder::host::pruebas

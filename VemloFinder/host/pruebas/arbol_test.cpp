@@ -1,0 +1,69 @@
+// The host's item table: what it leaves out, what it keeps, and inode numbers that last.
+#include <gtest/gtest.h>
+
+#include "arbol.h"
+
+namespace vemlo::finder::host {
+namespace {
+
+fp::ItemPtr item(std::string id, std::string padre, std::string nombre, bool carpeta = false) {
+  auto i = std::make_shared<fp::PlainItem>();
+  i->identifier = std::move(id);
+  i->parent = std::move(padre);
+  i->name = std::move(nombre);
+  i->type = carpeta ? fp::folderType : fp::dataType;
+  i->size = 5;
+  return i;
+}
+
+std::vector<std::string> nombres(const Arbol& arbol, fuse_ino_t carpeta) {
+  std::vector<std::string> lista;
+  for (const auto& n : arbol.hijos(carpeta)) lista.push_back(n.nombre);
+  return lista;
+}
+
+class NombreImposible : public testing::TestWithParam<std::string> {};
+
+TEST_P(NombreImposible, QuedaFuera) {
+  Arbol arbol;
+  EXPECT_FALSE(arbol.aplicar(*item("a:1", fp::rootContainer, GetParam())));
+  EXPECT_TRUE(arbol.hijos(FUSE_ROOT_ID).empty());
+  EXPECT_FALSE(arbol.hijo(FUSE_ROOT_ID, GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Nombres, NombreImposible,
+                         testing::Values("", ".", "..", "a/b", "../x", std::string("a\0b", 3)));
+
+TEST(Arbol, ListadosQueCambian) {
+  Arbol arbol;
+  const auto carpeta = *arbol.aplicar(*item("c:1", fp::rootContainer, "Fotos", true));
+  const auto viejo = *arbol.aplicar(*item("a:2", "c:1", "vieja.jpg"));
+  const auto local = arbol.crearLocal("c:1", "nueva.jpg", "k1");
+  const auto idos = arbol.fijarHijos("c:1", {item("a:3", "c:1", "otra.jpg")});
+  ASSERT_EQ(idos.size(), 1u);
+  EXPECT_EQ(idos[0].id, "a:2");
+  EXPECT_EQ(nombres(arbol, carpeta.ino), (std::vector<std::string>{"nueva.jpg", "otra.jpg"}));
+  EXPECT_TRUE(arbol.fresco(carpeta.ino, std::chrono::seconds(45)));
+
+  // An item that comes back has the number it had; an uploaded file keeps its number.
+  EXPECT_EQ(arbol.aplicar(*item("a:2", "c:1", "vieja.jpg"))->ino, viejo.ino);
+  EXPECT_EQ(arbol.cambiarId(local.id, "a:4")->ino, local.ino);
+  EXPECT_EQ(arbol.porId("a:4")->nombre, "nueva.jpg");
+}
+
+TEST(Arbol, OcuparElLugarDeOtro) {
+  Arbol arbol;
+  const auto destino = *arbol.aplicar(*item("a:1", fp::rootContainer, "informe.txt"));
+  const auto temporal = arbol.crearLocal(fp::rootContainer, ".informe.swp", "k2");
+  const auto n = *arbol.ocupar(temporal.id, destino.id);
+  EXPECT_EQ(n.ino, temporal.ino);
+  EXPECT_EQ(n.id, "a:1");
+  EXPECT_EQ(n.nombre, "informe.txt");
+  EXPECT_EQ(n.clave, "k2");
+  EXPECT_EQ(arbol.hijo(FUSE_ROOT_ID, "informe.txt")->ino, temporal.ino);
+  EXPECT_FALSE(arbol.hijo(FUSE_ROOT_ID, ".informe.swp"));
+  EXPECT_EQ(arbol.porId("a:1")->ino, temporal.ino);
+}
+
+}  // namespace
+}  // namespace vemlo::finder::host
