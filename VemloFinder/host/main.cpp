@@ -73,12 +73,12 @@ int enviarSenal(const std::string& identifier) {
 }
 
 // The single-instance lock, held while the descriptor is open; empty when another host has it.
-host::Descriptor tomarCerrojo() {
+vemlo::Descriptor tomarCerrojo() {
   const auto ruta = host::prepararCarpetaDeEjecucion() / "finder.lock";
-  host::Descriptor fd(open(ruta.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  vemlo::Descriptor fd(open(ruta.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!fd) throw std::system_error(errno, std::system_category(), "open " + ruta.string());
   if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) return fd;
-  if (errno == EWOULDBLOCK) return host::Descriptor();
+  if (errno == EWOULDBLOCK) return vemlo::Descriptor();
   throw std::system_error(errno, std::system_category(), "flock " + ruta.string());
 }
 

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vemlo/descriptor.h"
 #include "vemlo/xdg.h"
 
 namespace vemlo::finder {
@@ -30,23 +31,6 @@ using Dominios = std::vector<DominioRegistrado>;
 [[noreturn]] void fallaArchivo(const char* que, const fs::path& ruta) {
   throw fs::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
-
-// Owns a file descriptor and closes it; -1 when empty.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&&) = delete;
-
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 fs::path archivoDeCerrojo() {
   return archivoDeDominios().parent_path() / "dominios.lock";

@@ -8,7 +8,7 @@
 
 #include "vemlo/conectividad.h"
 
-#include "descriptor.h"
+#include "vemlo/descriptor.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>

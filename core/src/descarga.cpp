@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "descriptor.h"
+#include "vemlo/descriptor.h"
 #include "url.h"
 #include "vemlo/cliente.h"
 

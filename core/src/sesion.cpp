@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "descriptor.h"
+#include "vemlo/descriptor.h"
 #include "llavero.h"
 #include "vemlo/utf8.h"
 #include "vemlo/xdg.h"
