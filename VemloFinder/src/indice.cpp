@@ -65,21 +65,32 @@ bool escribirAtomico(const std::filesystem::path& ruta, const std::string& datos
   return false;
 }
 
-void texto(std::string& salida, const std::string& valor) {
+// A JSON string: runs that need no escaping are copied whole.
+void texto(std::string& salida, std::string_view valor) {
   static constexpr char hex[] = "0123456789abcdef";
   salida += '"';
-  for (const char c : valor) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      salida += '\\';
-      salida += c;
-    } else if (u < 0x20) {
+  std::size_t desde = 0;
+  for (std::size_t i = 0; i < valor.size(); ++i) {
+    const auto u = static_cast<unsigned char>(valor[i]);
+    if (u >= 0x20 && u != '"' && u != '\\') continue;
+    salida.append(valor, desde, i - desde);
+    if (u < 0x20) {
       salida.append("\\u00").append(1, hex[u >> 4]).append(1, hex[u & 15]);
     } else {
-      salida += c;
+      salida.append(1, '\\').append(1, valor[i]);
     }
+    desde = i + 1;
   }
+  salida.append(valor, desde);
   salida += '"';
+}
+
+// The encoded size when nothing needs escaping: enough to write without growing.
+std::size_t tamanoEstimado(const Fichas& fichas) {
+  std::size_t total = 64;
+  for (const auto& [id, f] : fichas)
+    total += 2 * id.size() + f.padre.size() + f.nombre.size() + f.fecha.size() + 128;
+  return total;
 }
 
 void entero(std::string& salida, std::int64_t valor) {
@@ -132,7 +143,7 @@ bool antesQue(const std::string& a, const std::string& b) {
 
 std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas) {
   std::string salida;
-  salida.reserve(64 + fichas.size() * 192);
+  salida.reserve(tamanoEstimado(fichas));
   salida += "{\"generacion\":";
   entero(salida, generacion);
   salida += ",\"fichas\":{";
