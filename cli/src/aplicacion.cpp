@@ -110,6 +110,7 @@ int ejecutar(int argc, char** argv) {
   ordenesDeCarpetas(app, ordenes);
   ordenesDeListas(app, ordenes);
   ordenesDeTransferencias(app, ordenes);
+  ordenesDeCarpetaVemlo(app, ordenes);
   grupoDeOrdenes(app);
   try {
     app.parse(argc, argv);

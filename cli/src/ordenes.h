@@ -20,6 +20,7 @@ void ordenesDeCuenta(CLI::App& app, Ordenes& ordenes);    // login, logout, whoa
 void ordenesDeCarpetas(CLI::App& app, Ordenes& ordenes);  // ls, mkdir, mv, rename, trash, restore
 void ordenesDeListas(CLI::App& app, Ordenes& ordenes);  // trash-list, search, recent, favorites…
 void ordenesDeTransferencias(CLI::App& app, Ordenes& ordenes);  // upload, download
+void ordenesDeCarpetaVemlo(CLI::App& app, Ordenes& ordenes);    // folder on, off, status
 
 // The options several commands share.
 void conEmpresa(CLI::App* orden, Contexto& contexto);  // --company NAME|ID

@@ -1,0 +1,166 @@
+// The Vemlo folder through vemlo-cli: `folder on` starts a detached vemlo-finder that mounts the
+// company, `folder status` shows it, `folder off` takes it away. The test adopts the detached
+// host (it is a child subreaper), finds it through the single-instance lock and stops it, so
+// that no host outlives the test.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "comun.h"
+
+namespace vemlo::pruebas {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool esperar(const std::function<bool()>& condicion, std::chrono::milliseconds plazo) {
+  const auto hasta = std::chrono::steady_clock::now() + plazo;
+  while (!condicion()) {
+    if (std::chrono::steady_clock::now() > hasta) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+bool montado(const fs::path& punto) {
+  std::ifstream info("/proc/self/mountinfo");
+  for (std::string linea; std::getline(info, linea);)
+    if (contiene(linea, " " + punto.string() + " ") && contiene(linea, "fuse.vemlo")) return true;
+  return false;
+}
+
+// What `ls` prints for the folder.
+std::string ls(const fs::path& carpeta) {
+  std::string salida;
+  FILE* tubo = popen(("ls '" + carpeta.string() + "' 2>&1").c_str(), "r");
+  if (!tubo) return salida;
+  char bloque[4096];
+  for (std::size_t n; (n = fread(bloque, 1, sizeof bloque, tubo)) > 0;) salida.append(bloque, n);
+  pclose(tubo);
+  return salida;
+}
+
+// vemlo-finder's single-instance lock, in its runtime folder.
+fs::path cerrojo() {
+  const char* ejecucion = std::getenv("XDG_RUNTIME_DIR");
+  const auto carpeta = ejecucion && *ejecucion == '/'
+                           ? fs::path(ejecucion) / "vemlo"
+                           : fs::path("/tmp") / ("vemlo-" + std::to_string(getuid()));
+  return fs::weakly_canonical(carpeta / "finder.lock");
+}
+
+// The process with the lock open, that is the running host; -1 when there is none.
+pid_t duenoDelCerrojo() {
+  const auto buscado = cerrojo();
+  std::error_code error;
+  for (fs::directory_iterator proceso("/proc", error), fin; !error && proceso != fin;
+       proceso.increment(error)) {
+    const auto nombre = proceso->path().filename().string();
+    if (nombre.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code ignorado;  // processes come and go while we look
+    for (fs::directory_iterator fd(proceso->path() / "fd", ignorado); !ignorado && fd != fin;
+         fd.increment(ignorado))
+      if (fs::read_symlink(fd->path(), ignorado) == buscado) return std::stoi(nombre);
+  }
+  return -1;
+}
+
+// Waits for the end of `pid`, a child of this subreaper; its exit status, or -1 when it did
+// not end within `plazo`.
+int esperarFin(pid_t pid, std::chrono::milliseconds plazo) {
+  int estado = -1;
+  const bool termino = esperar(
+      [&] {
+        int crudo = 0;
+        const auto r = waitpid(pid, &crudo, WNOHANG);
+        if (r == pid) estado = WIFEXITED(crudo) ? WEXITSTATUS(crudo) : 128 + WTERMSIG(crudo);
+        return r == pid || (r < 0 && kill(pid, 0) != 0);  // not ours to wait for: gone is enough
+      },
+      plazo);
+  return termino ? estado : -1;
+}
+
+class CarpetaVemlo : public testing::Test, public ConServicio {
+ protected:
+  void SetUp() override {
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+      GTEST_SKIP() << "/dev/fuse is missing here: the Vemlo folder cannot be mounted";
+    // The host is orphaned on purpose; this process adopts it, so that it can be waited for.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  }
+
+  void TearDown() override {
+    if (!IsSkipped()) detenerHost();
+  }
+
+  // SIGTERM to the running host, then its exit status (-1 when there was none). One that does
+  // not stop within 15 s is killed, and the mount it leaves behind detached.
+  int detenerHost() {
+    const auto pid = duenoDelCerrojo();
+    if (pid < 0) return -1;
+    kill(pid, SIGTERM);
+    if (const int estado = esperarFin(pid, 15s); estado >= 0) return estado;
+    kill(pid, SIGKILL);
+    esperarFin(pid, 15s);
+    const auto punto = fs::path(std::getenv("HOME")) / "Vemlo-Acme";
+    if (montado(punto)) std::system(("fusermount3 -u -z '" + punto.string() + "'").c_str());
+    return 128 + SIGKILL;
+  }
+};
+
+TEST_F(CarpetaVemlo, EncenderVerYApagar) {
+  auto r = cli({"folder", "on"});
+  EXPECT_EQ(r.estado, 1) << r.resumen();
+  EXPECT_TRUE(contiene(r.errores, "You're not signed in.")) << r.resumen();
+  r = cli({"folder", "status"});
+  EXPECT_EQ(r.salida,
+            "No company has a Vemlo folder yet. Switch one on with: vemlo-cli folder on\n")
+      << r.resumen();
+
+  entrarComo(correoDemo);
+  r = cli({"folder", "on", "--company", "Acme"});
+  ASSERT_EQ(r.estado, 0) << r.resumen();
+  const std::string frase = "The Vemlo folder of Acme is at ";
+  ASSERT_TRUE(r.salida.starts_with(frase) && r.salida.ends_with("\n")) << r.resumen();
+  const fs::path punto = r.salida.substr(frase.size(), r.salida.size() - frase.size() - 1);
+  EXPECT_EQ(punto, fs::path(std::getenv("HOME")) / "Vemlo-Acme");
+  EXPECT_TRUE(montado(punto));
+  EXPECT_TRUE(contiene(ls(punto), "Fotos\n")) << ls(punto);
+
+  // Already there: the same answer at once.
+  r = cli({"folder", "on", "--company", "acme"}, "es");
+  EXPECT_EQ(r.salida, "La carpeta Vemlo de Acme está en " + punto.string() + "\n") << r.resumen();
+
+  r = cli({"folder", "status"});
+  EXPECT_TRUE(contiene(r.salida, "Acme     " + punto.string() + "  0        mounted\n"))
+      << r.resumen();
+  r = cli({"folder", "status", "--json"});
+  ASSERT_EQ(r.estado, 0) << r.resumen();
+  const auto estado = nlohmann::json::parse(r.salida)["dominios"];
+  ASSERT_EQ(estado.size(), 1u) << r.salida;
+  EXPECT_EQ(estado[0]["displayName"], "Acme");
+  EXPECT_EQ(estado[0]["montado"], true);
+  EXPECT_EQ(estado[0]["puntoDeMontaje"], punto.string());
+  EXPECT_TRUE(estado[0]["pendientes"].is_array());
+
+  r = cli({"folder", "off", "--company", "Acme"});
+  EXPECT_EQ(r.salida, "The Vemlo folder of Acme is off.\n") << r.resumen();
+  EXPECT_TRUE(esperar([&] { return !montado(punto); }, 10s));
+  r = cli({"folder", "status"});
+  EXPECT_TRUE(contiene(r.salida, "  off\n")) << r.resumen();
+
+  EXPECT_EQ(detenerHost(), 0);
+  EXPECT_EQ(duenoDelCerrojo(), -1);
+  // Without a host, the registry alone.
+  r = cli({"folder", "status"}, "es");
+  EXPECT_TRUE(contiene(r.salida, "Acme     " + punto.string() + "  -           apagada\n"))
+      << r.resumen();
+}
+
+}  // namespace
+}  // namespace vemlo::pruebas

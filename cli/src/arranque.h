@@ -1,0 +1,21 @@
+// Starting vemlo-finder, the host of the Vemlo folder, from vemlo-cli: found beside the running
+// binary (or in the build tree, or in PATH) and detached, so that it outlives the command and
+// holds none of its terminal, pipes or folder.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace vemlo::cli {
+
+// vemlo-finder in this program's folder, else at ../VemloFinder/host/ from it (the build
+// tree), else in an absolute folder of PATH; none when there is none to run.
+std::optional<std::filesystem::path> buscarAnfitrion();
+
+// Runs `programa` with no arguments, detached: double fork, a session of its own, stdin,
+// stdout and stderr on /dev/null, "/" as its folder, no signal blocked and no parent left to
+// wait for it. The environment is this process's. Fails with std::system_error when it could
+// not be run.
+void arrancarDesligado(const std::filesystem::path& programa);
+
+}  // namespace vemlo::cli
