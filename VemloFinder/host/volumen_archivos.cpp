@@ -65,6 +65,7 @@ void abrirCache(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const fs::pat
     e.cache.cerrar(n.id);
     fallaSistema(errno);
   }
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // files are mostly read whole
   fi.fh = reinterpret_cast<std::uint64_t>(new Abierto{fd, n.ino, n.id, "", false});
   fi.keep_cache = 1;
   fuse_reply_open(req, &fi);
@@ -149,8 +150,7 @@ void flush(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
   atender(req, [&] {
     auto& a = abierto(fi);
     if (a.sucio) {
-      if (fsync(a.fd) != 0) fallaSistema(errno);
-      estadoDe(req).confirmar(a.clave, a.ino);
+      estadoDe(req).confirmar(a.clave, a.ino);  // syncs the copy before its record
       a.sucio = false;
     }
     fuse_reply_err(req, 0);
@@ -247,19 +247,14 @@ void Volumen::Estado::conContenido(
 
 void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {
   const auto n = arbol.porIno(ino);
+  if (!n || !n->presente) return;  // deleted while open: nothing of it is to be kept
   const auto hay = pendientes.buscar(clave);
   Pendiente p = hay.value_or(Pendiente{});
   p.clave = clave;
-  if (n) {
-    if (!esLocal(n->id)) p.id = n->id;
-    p.padre = n->padre;
-    p.nombre = n->nombre;
-  }
-  if (hay) {
-    pendientes.actualizar(p);
-  } else {
-    pendientes.confirmar(p);
-  }
+  if (!esLocal(n->id)) p.id = n->id;
+  p.padre = n->padre;
+  p.nombre = n->nombre;
+  pendientes.confirmar(p);
   std::lock_guard c(candado);
   sucias[clave] = true;
 }

@@ -60,7 +60,10 @@ void mkdir(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t) {
 void olvidar(Volumen::Estado& e, const Nodo& n) {
   e.arbol.quitar(n.id);
   e.cache.olvidar(n.id);
-  if (!n.clave.empty()) e.pendientes.quitar(n.clave);
+  if (n.clave.empty()) return;
+  e.pendientes.quitar(n.clave);
+  std::error_code ignorado;  // a copy never confirmed is not in the store
+  std::filesystem::remove(e.pendientes.copia(n.clave), ignorado);
 }
 
 // Holds the node's pending upload back while `cambio` runs; it is queued again once the
