@@ -4,6 +4,8 @@
 #include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -126,6 +128,8 @@ int main(int argc, char** argv) {
                  motivo.c_str());
     return 2;
   }
+  // A test's service ends with the test that started it, even when that one crashes.
+  if (opciones->pruebas && prctl(PR_SET_PDEATHSIG, SIGTERM) == 0 && getppid() == 1) return 1;
   int resultado = 1;
   try {
     iniciarVips(argv[0]);
