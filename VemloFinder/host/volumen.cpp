@@ -222,7 +222,7 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
         if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
           return luego(nullptr);
         if (!e) {
-          for (const auto& ido : arbol.fijarHijos(id, c.items)) avisarKernel(ido, std::nullopt);
+          avisarLuego(arbol.fijarHijos(id, c.items));
         }
         luego(e);
       });
@@ -298,6 +298,25 @@ void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
   }
 }
 
+void Volumen::Estado::avisarLuego(std::vector<Nodo> idos) {
+  if (idos.empty()) return;
+  std::lock_guard candado(candadoAvisos);
+  avisos.insert(avisos.end(), idos.begin(), idos.end());
+  hayAvisos.notify_one();
+}
+
+void Volumen::Estado::avisar(std::stop_token parar) {
+  while (!parar.stop_requested()) {
+    std::vector<Nodo> idos;
+    {
+      std::unique_lock candado(candadoAvisos);
+      hayAvisos.wait(candado, parar, [&] { return !avisos.empty(); });
+      idos.swap(avisos);
+    }
+    for (const auto& n : idos) avisarKernel(n, std::nullopt);
+  }
+}
+
 Volumen::Volumen(DominioRegistrado dominio, fs::path punto)
     : e_(std::make_unique<Estado>(std::move(dominio), std::move(punto))) {}
 
@@ -321,6 +340,7 @@ void Volumen::montar() {
     throw std::runtime_error("cannot mount at " + e_->punto.string() +
                              (access("/dev/fuse", R_OK | W_OK) != 0 ? ": no /dev/fuse" : ""));
   }
+  e_->avisador = std::jthread([e = e_.get()](std::stop_token parar) { e->avisar(parar); });
   e_->bucle = std::jthread([s = e_->sesion] {
     auto* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_max_threads(config, 8);
@@ -332,6 +352,7 @@ void Volumen::montar() {
 
 void Volumen::desmontar() {
   if (!e_->sesion) return;
+  e_->avisador = {};  // stops and joins: no notice goes to a session being torn down
   fuse_session_exit(e_->sesion);
   fuse_session_unmount(e_->sesion);
   if (e_->bucle.joinable()) e_->bucle.join();

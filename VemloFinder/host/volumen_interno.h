@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -71,7 +72,12 @@ struct Volumen::Estado {
   // Makes the staging copy an entry with the node's current identity, name and place.
   void confirmar(const std::string& clave, fuse_ino_t ino);
   void alSubir(const Pendiente& p, const fp::Item& item, bool final);
+  // Tells the kernel's caches that an item moved, changed or left. Never from a request's
+  // own path (the kernel may hold the folder's lock until that request is answered): there,
+  // `avisarLuego` hands it to the notifier thread.
   void avisarKernel(const std::optional<Nodo>& antes, const std::optional<Nodo>& despues);
+  void avisarLuego(std::vector<Nodo> idos);
+  void avisar(std::stop_token parar);  // the notifier thread's loop
 
   DominioRegistrado dominio;
   std::filesystem::path punto;
@@ -85,8 +91,13 @@ struct Volumen::Estado {
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key
   std::unordered_map<std::string, bool> sucias;   // staging keys written since confirmed
 
+  std::mutex candadoAvisos;  // guards avisos
+  std::condition_variable_any hayAvisos;
+  std::vector<Nodo> avisos;  // items that left their folder, for the notifier
+
   fuse_session* sesion = nullptr;
   std::jthread bucle;
+  std::jthread avisador;
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
   std::array<std::atomic<std::uint64_t>, static_cast<std::size_t>(Llamada::total)> llamadas{};
