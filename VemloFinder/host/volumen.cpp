@@ -366,6 +366,7 @@ bool Volumen::montado() const {
 
 void Volumen::senal() {
   auto& e = *e_;
+  std::lock_guard turno(e.candadoSenal);
   std::shared_ptr<Coleccion> c;
   bool completa = false;
   try {

@@ -98,6 +98,7 @@ struct Volumen::Estado {
   fuse_session* sesion = nullptr;
   std::jthread bucle;
   std::jthread avisador;
+  std::mutex candadoSenal;  // one change enumeration at a time; guards ancla
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
   std::array<std::atomic<std::uint64_t>, static_cast<std::size_t>(Llamada::total)> llamadas{};
