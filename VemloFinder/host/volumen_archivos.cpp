@@ -22,9 +22,9 @@ bool paraEscribir(int flags) {
   return (flags & O_ACCMODE) != O_RDONLY;
 }
 
-// Opens the node's staging copy for this request and replies.
+// Opens the node's staging copy for this request and replies (as to a create when `crear`).
 void abrirCopia(fuse_req_t req, Volumen::Estado& e, fuse_ino_t ino, const std::string& clave,
-                fuse_file_info fi, bool vaciar) {
+                fuse_file_info fi, bool vaciar, bool crear = false) {
   const int fd = ::open(e.pendientes.copia(clave).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) fallaSistema(errno);
   if (vaciar && ftruncate(fd, 0) != 0) {
@@ -32,14 +32,20 @@ void abrirCopia(fuse_req_t req, Volumen::Estado& e, fuse_ino_t ino, const std::s
     fallaSistema(errno);
   }
   const auto n = e.arbol.porIno(ino);
-  auto* a = new Abierto{fd, ino, n ? n->id : "", clave, vaciar};
+  if (!n) {
+    close(fd);
+    fallaSistema(ENOENT);
+  }
+  auto* a = new Abierto{fd, ino, n->id, clave, vaciar};
   {
     std::lock_guard candado(e.candado);
     ++e.abiertas[clave];
   }
   fi.fh = reinterpret_cast<std::uint64_t>(a);
   fi.keep_cache = 1;
-  fuse_reply_open(req, &fi);
+  if (!crear) return static_cast<void>(fuse_reply_open(req, &fi));
+  const auto ep = e.entrada(*n);
+  fuse_reply_create(req, &ep, &fi);
 }
 
 // Runs `luego` with the node's staging key, made (with the current bytes, or empty) if needed.
@@ -106,9 +112,14 @@ void create(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_f
     if (!(carpeta->capacidades & fp::writing)) fallaSistema(EACCES);
     if (!nombreValido(nombre)) fallaSistema(EINVAL);
     if (const auto hay = e.arbol.hijo(padre, nombre); hay && hay->presente) {
-      if (fi->flags & O_EXCL) fallaSistema(EEXIST);
-      fi->flags |= O_TRUNC | O_RDWR;
-      return open(req, hay->ino, fi);
+      // The name appeared since the kernel looked: open it emptied, as O_CREAT without
+      // O_EXCL does with an existing file.
+      if ((fi->flags & O_EXCL) || hay->esCarpeta) fallaSistema(EEXIST);
+      if (!(hay->capacidades & fp::writing)) fallaSistema(EACCES);
+      return conCopia(e, *hay, true, [req, &e, ino = hay->ino, fi = *fi](auto clave, auto error) {
+        if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
+        atender(req, [&] { abrirCopia(req, e, ino, clave, fi, true, true); });
+      });
     }
     std::string clave;
     e.pendientes.nuevaCopia(clave);
