@@ -3,7 +3,6 @@
 #include "vemlo/subida.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,42 +51,15 @@ auto conReintentos(const Intento& intento, const Esperar& esperar, const std::st
   }
 }
 
-// The whole file, mapped read-only for the single PUT.
-class Mapa {
- public:
-  explicit Mapa(const std::filesystem::path& archivo) {
-    const int fd = open(archivo.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-      throw std::filesystem::filesystem_error("open", archivo, {errno, std::generic_category()});
-    const auto tamano = std::filesystem::file_size(archivo);
-    largo_ = static_cast<std::size_t>(tamano);
-    if (largo_ > 0) datos_ = mmap(nullptr, largo_, PROT_READ, MAP_PRIVATE, fd, 0);
-    const int error = errno;
-    close(fd);
-    if (datos_ == MAP_FAILED)
-      throw std::filesystem::filesystem_error("mmap", archivo, {error, std::generic_category()});
-  }
-  ~Mapa() {
-    if (datos_ && datos_ != MAP_FAILED) munmap(datos_, largo_);
-  }
-  Mapa(const Mapa&) = delete;
-  Mapa& operator=(const Mapa&) = delete;
-  std::string_view bytes() const {
-    return largo_ ? std::string_view(static_cast<const char*>(datos_), largo_) : std::string_view();
-  }
-
- private:
-  void* datos_ = nullptr;
-  std::size_t largo_ = 0;
-};
-
-std::string unaSolaVez(const std::filesystem::path& archivo, const PedidoSubida& pedido,
-                       const std::string& tipo, const Vemlo& api, const Esperar& esperar,
-                       const std::function<void(double)>& alAvanzar, const std::stop_token& parar) {
+std::string unaSolaVez(const std::filesystem::path& archivo, std::int64_t tamano,
+                       const PedidoSubida& pedido, const std::string& tipo, const Vemlo& api,
+                       const Esperar& esperar, const std::function<void(double)>& alAvanzar,
+                       const std::stop_token& parar) {
   if (!urlAbsoluta(*pedido.url)) throw ErrorVemlo::formato("enlace");
-  const Mapa mapa(archivo);
-  conReintentos([&] { return api.subirDirecto(*pedido.url, mapa.bytes(), tipo, parar); }, esperar,
-                parar);
+  // Read once into memory, never mapped: another program may shrink the file meanwhile, and
+  // every attempt sends the same bytes.
+  const auto bytes = LectorPartes(archivo).leerParte(0, tamano);
+  conReintentos([&] { return api.subirDirecto(*pedido.url, bytes, tipo, parar); }, esperar, parar);
   if (alAvanzar) alAvanzar(1.0);
   api.confirmarSubida(*pedido.versionId, {}, parar);
   return pedido.archivoId;
@@ -256,7 +228,7 @@ std::string subirArchivo(const std::filesystem::path& archivo,
       {"carpetaId", carpetaId}, {"nombre", nombreFinal}, {"tamanoBytes", tamano}, {"tipo", tipo}};
   const auto pedido = api.llamar<PedidoSubida>("POST", "/v1/subidas", cuerpo, parar);
   if (!pedido.versionId) return pedido.archivoId;
-  if (pedido.url) return unaSolaVez(archivo, pedido, tipo, api, esperar, alAvanzar, parar);
+  if (pedido.url) return unaSolaVez(archivo, tamano, pedido, tipo, api, esperar, alAvanzar, parar);
   if (!pedido.partes) throw ErrorVemlo::formato("subida sin enlace ni partes");
   return porPartes(archivo, tamano, pedido, api, esperar, alAvanzar, parar);
 }
