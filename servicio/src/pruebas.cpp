@@ -121,6 +121,8 @@ void Pruebas::fijarEmpresa(const httplib::Request& req, httplib::Response& res) 
   if (!existe.fila()) noExiste();
   if (const auto cuota = enteroOpcional(cuerpo, "cuotaBytes"))
     Sentencia("UPDATE organizaciones SET cuota=? WHERE id=?", *cuota, id).ejecutar();
+  if (const auto nombre = textoOpcional(cuerpo, "nombre"))
+    Sentencia("UPDATE organizaciones SET nombre=? WHERE id=?", *nombre, id).ejecutar();
   for (const char* bandera : {"tope", "sinTarjeta", "pagoFallido", "anualVigente"})
     if (const auto valor = logicoOpcional(cuerpo, bandera))
       Sentencia(std::string("UPDATE organizaciones SET ") + bandera + "=? WHERE id=?", *valor, id)
