@@ -92,7 +92,8 @@ json pendientesDe(const std::shared_ptr<Volumen>& volumen) {
                      {"padre", p.padre},
                      {"id", p.id},
                      {"intentos", p.intentos},
-                     {"ultimoFallo", p.ultimoFallo}});
+                     {"ultimoFallo", p.ultimoFallo},
+                     {"detenida", p.detenida}});
   return lista;
 }
 

@@ -67,7 +67,7 @@ class Anfitrion {
   void senal(const std::string& identifier);
 
   // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
-  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo"}],
+  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo", "detenida"}],
   // "llamadas": {kind: count of the kernel's requests}}]}, every registered domain in
   // registration order.
   nlohmann::json estado() const;

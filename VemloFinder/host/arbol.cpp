@@ -1,12 +1,49 @@
 // The item table: nodes by inode and identifier, and each folder's children by name.
 #include "arbol.h"
 
+#include <ctime>
+
 #include "finder/elemento.h"
+#include "vemlo/mensajes.h"
 
 namespace vemlo::finder::host {
 
 bool nombreValido(const std::string& nombre) {
-  return fp::isSafeFileName(nombre);
+  return nombre.size() <= limiteNombre && fp::isSafeFileName(nombre);
+}
+
+namespace {
+
+// Cuts `texto` to at most `bytes`, never in the middle of a UTF-8 character.
+void recortarUtf8(std::string& texto, std::size_t bytes) {
+  texto.resize(bytes);
+  if (texto.empty()) return;
+  auto inicio = texto.size() - 1;
+  while (inicio > 0 && (static_cast<unsigned char>(texto[inicio]) & 0xC0) == 0x80) --inicio;
+  const auto primero = static_cast<unsigned char>(texto[inicio]);
+  const std::size_t debe = primero >= 0xF0 ? 4 : primero >= 0xE0 ? 3 : primero >= 0xC0 ? 2 : 1;
+  if (texto.size() - inicio < debe) texto.resize(inicio);
+}
+
+}  // namespace
+
+std::string nombreEnConflicto(const std::string& nombre,
+                              std::chrono::system_clock::time_point cuando, int n) {
+  const auto punto = nombre.rfind('.');
+  const bool conExtension = punto != std::string::npos && punto > 0;
+  auto raiz = nombre.substr(0, conExtension ? punto : nombre.size());
+  const auto extension = conExtension ? nombre.substr(punto) : std::string();
+  const auto t = std::chrono::system_clock::to_time_t(cuando);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char fecha[32];
+  std::strftime(fecha, sizeof fecha, "%Y-%m-%d %H.%M", &local);
+  auto marca = std::string(" (") + (enEspanol() ? "conflicto " : "conflict ") + fecha +
+               (n > 1 ? " " + std::to_string(n) : "") + ")";
+  const auto largo = raiz.size() + marca.size() + extension.size();
+  if (largo > limiteNombre)
+    recortarUtf8(raiz, raiz.size() - std::min(raiz.size(), largo - limiteNombre));
+  return raiz + marca + extension;
 }
 
 std::string idLocal(const std::string& clave) {

@@ -33,8 +33,18 @@ struct Nodo {
   bool presente = true;  // false once it left the tree
 };
 
-// True for a name that can be one path component here.
+// The longest name, in bytes, of one path component here.
+inline constexpr std::size_t limiteNombre = 255;
+
+// True for a name that can be one path component here (not empty, ".", "..", nor longer than
+// limiteNombre, with neither "/" nor NUL).
 bool nombreValido(const std::string& nombre);
+
+// The name a file takes when the service already has another item under its own: "informe
+// (conflicto 2026-12-07 10.15).pdf" (in the person's language, local time), with " n" after
+// the time for n > 1; the stem is shortened when needed so that it stays a valid name.
+std::string nombreEnConflicto(const std::string& nombre,
+                              std::chrono::system_clock::time_point cuando, int n);
 
 // Identifier of a file made here that the service does not know yet.
 std::string idLocal(const std::string& clave);

@@ -191,10 +191,13 @@ void Pendientes::confirmar(const Pendiente& pendiente) {
   sincronizar(carpeta_ / "copias", O_DIRECTORY);
   std::lock_guard candado(candado_);
   const auto existente = entradas_.find(pendiente.clave);
-  const auto orden = existente != entradas_.end() ? existente->second.orden : orden_ + 1;
-  escribirRegistro(pendiente, orden);
+  const bool hay = existente != entradas_.end();
+  auto datos = pendiente;
+  if (datos.id.empty() && hay) datos.id = existente->second.datos.id;
+  const auto orden = hay ? existente->second.orden : orden_ + 1;
+  escribirRegistro(datos, orden);
   orden_ = std::max(orden_, orden);
-  entradas_[pendiente.clave] = {pendiente, orden};
+  entradas_[datos.clave] = {datos, orden, hay ? existente->second.cambios + 1 : 1};
 }
 
 void Pendientes::actualizar(const Pendiente& pendiente) {
@@ -214,6 +217,19 @@ void Pendientes::quitar(const std::string& clave) {
   borrar(registro(clave));
   entradas_.erase(clave);
   borrar(copia(clave));
+}
+
+void Pendientes::quitarRegistro(const std::string& clave) {
+  std::lock_guard candado(candado_);
+  if (!entradas_.contains(clave)) return;
+  borrar(registro(clave));
+  entradas_.erase(clave);
+}
+
+std::uint64_t Pendientes::cambios(const std::string& clave) const {
+  std::lock_guard candado(candado_);
+  const auto entrada = entradas_.find(clave);
+  return entrada == entradas_.end() ? 0 : entrada->second.cambios;
 }
 
 std::optional<Pendiente> Pendientes::buscar(const std::string& clave) const {
@@ -276,9 +292,10 @@ void Pendientes::leerRegistro(const fs::path& ruta) {
       ruta.extension() == ".json" && esClave(clave) ? fichaDe(leerTodo(ruta), clave) : std::nullopt;
   if (!ficha) return apartar(ruta);
   if (!esArchivo(copia(clave))) return borrar(ruta);
-  entradas_[clave] = {
-      {ficha->clave, ficha->id, ficha->padre, ficha->nombre, ficha->intentos, ficha->ultimoFallo},
-      ficha->orden};
+  entradas_[clave] = {{ficha->clave, ficha->id, ficha->padre, ficha->nombre, ficha->intentos,
+                       ficha->ultimoFallo, false},
+                      ficha->orden,
+                      0};
   orden_ = std::max(orden_, ficha->orden);
 }
 

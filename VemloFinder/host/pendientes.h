@@ -20,7 +20,8 @@ struct Pendiente {
   std::string padre;   // parent item identifier
   std::string nombre;  // file name
   std::int64_t intentos = 0;
-  std::string ultimoFallo;  // the last failure's text, for the status query
+  std::string ultimoFallo;  // the last failure's sentence, for the status query
+  bool detenida = false;    // refused for good: not tried again until written or restarted
   bool operator==(const Pendiente&) const = default;
 };
 
@@ -36,14 +37,22 @@ class Pendientes {
   std::filesystem::path nuevaCopia(std::string& clave);
   // Makes `clave` an entry with these facts: syncs its copy and writes its record atomically;
   // once it returns, the entry survives a crash. The clave must come from `nuevaCopia`, and
-  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written).
+  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written). An
+  // entry keeps the identifier it had (a new file's, from its first upload) when `pendiente`
+  // brings none. Each call counts as one change of the entry.
   void confirmar(const Pendiente& pendiente);
   // Replaces the record's facts (new name or parent after a rename, new id after the first
   // upload, attempts and last failure); std::out_of_range when `clave` is not an entry.
   void actualizar(const Pendiente& pendiente);
   // The upload succeeded: removes record and copy (a clave that is no entry is ignored).
   void quitar(const std::string& clave);
+  // The file was deleted while still open: removes the record only; the copy is the caller's
+  // to remove once closed (a crash meanwhile leaves it under "huerfanos/").
+  void quitarRegistro(const std::string& clave);
 
+  // How many times the entry was confirmed since this store was made: an upload is current
+  // only while this has not changed since it began.
+  std::uint64_t cambios(const std::string& clave) const;
   std::optional<Pendiente> buscar(const std::string& clave) const;
   std::vector<Pendiente> todos() const;  // in the order they were confirmed
   std::filesystem::path copia(const std::string& clave) const;
@@ -52,6 +61,7 @@ class Pendientes {
   struct Entrada {
     Pendiente datos;
     std::int64_t orden = 0;  // its place in the confirmation order, kept in its record
+    std::uint64_t cambios = 0;
   };
   // All with candado_ held, or at start.
   void escribirRegistro(const Pendiente& pendiente, std::int64_t orden) const;

@@ -4,6 +4,8 @@
 #include <future>
 
 #include "finder/elemento.h"
+#include "vemlo/error.h"
+#include "vemlo/mensajes.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -15,27 +17,75 @@ std::chrono::steady_clock::duration pausaTras(int fallos) {
   return std::min<std::chrono::steady_clock::duration>(pausa, mayorPausa);
 }
 
-std::string textoDe(std::exception_ptr e) {
+// The service's own error inside the extension's, when there is one.
+std::optional<ErrorVemlo> delServicio(const std::exception& e) {
   try {
-    std::rethrow_exception(e);
-  } catch (const std::exception& x) {
-    return x.what();
+    std::rethrow_if_nested(e);
+  } catch (const ErrorVemlo& causa) {
+    return causa;
   } catch (...) {
-    return "unknown failure";
   }
+  return std::nullopt;
+}
+
+// A refusal of the request itself: sending it again unchanged gets the same answer. Not a
+// session that ended (signing in again mends it), nor a time-out or a busy service.
+bool rechazoFirme(const ErrorVemlo& e) {
+  return e.caso() == ErrorVemlo::Caso::api && e.estado() >= 400 && e.estado() < 500 &&
+         e.estado() != 401 && e.estado() != 408 && e.estado() != 429 && e.codigo() != "sesion";
 }
 
 }  // namespace
 
-Subidor::Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir, int hilos)
-    : pendientes_(pendientes), ext_(ext), alSubir_(std::move(alSubir)) {
+Desenlace desenlaceDe(std::exception_ptr fallo) {
+  try {
+    std::rethrow_exception(fallo);
+  } catch (const fp::Error& e) {
+    if (e == fp::Error(fp::filenameCollision)) return Desenlace::chocar;
+    if (e == fp::Error(fp::fileWriteNoPermission) || e == fp::Error(fp::insufficientQuota) ||
+        e == fp::Error(fp::noSuchItem))
+      return Desenlace::detener;
+    const auto causa = delServicio(e);
+    return causa && rechazoFirme(*causa) ? Desenlace::detener : Desenlace::reintentar;
+  } catch (...) {
+    return Desenlace::reintentar;
+  }
+}
+
+std::string motivoDe(std::exception_ptr fallo) {
+  try {
+    std::rethrow_exception(fallo);
+  } catch (const ErrorVemlo& e) {
+    return e.descripcion();
+  } catch (const fp::Error& e) {
+    if (const auto causa = delServicio(e)) return causa->descripcion();
+    return mensaje("", enEspanol());
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return mensaje("", enEspanol());
+  }
+}
+
+Subidor::Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, Avisos avisos, int hilos)
+    : pendientes_(pendientes), ext_(ext), avisos_(std::move(avisos)) {
   for (int i = 0; i < hilos; ++i)
     hilos_.emplace_back([this](std::stop_token parar) { trabajar(parar); });
 }
 
 Subidor::~Subidor() {
+  detener();
+}
+
+void Subidor::detener() {
   for (auto& h : hilos_) h.request_stop();
   hilos_.clear();
+  std::map<std::string, std::vector<std::function<void()>>> soltados;
+  {
+    std::lock_guard candado(candado_);
+    soltados.swap(esperando_);
+  }
+  // Dropped outside the lock: what they hold may queue again.
 }
 
 void Subidor::encolar(const std::string& clave) {
@@ -89,19 +139,20 @@ void Subidor::trabajar(std::stop_token parar) {
       cola_.erase(cola_.begin());
       enCamino_.insert(clave);
     }
-    bool exito = false;
+    auto desenlace = Desenlace::reintentar;
     try {
-      exito = subir(clave, parar);
+      desenlace = subir(clave, parar);
     } catch (...) {
       // A store that cannot be written: the entry stays as it was and is tried again.
     }
-    terminar(clave, exito);
+    terminar(clave, desenlace);
   }
 }
 
-bool Subidor::subir(const std::string& clave, std::stop_token parar) {
+Desenlace Subidor::subir(const std::string& clave, std::stop_token parar) {
   auto pendiente = pendientes_.buscar(clave);
-  if (!pendiente) return true;  // removed meanwhile: nothing to send
+  if (!pendiente) return Desenlace::subida;  // removed meanwhile: nothing to send
+  const auto cambios = pendientes_.cambios(clave);
   fp::PlainItem item;
   item.identifier = pendiente->id;
   item.parent = pendiente->padre;
@@ -118,22 +169,30 @@ bool Subidor::subir(const std::string& clave, std::stop_token parar) {
   std::stop_callback cancelar(parar, [&] { progreso->cancel(); });
   const auto [hecho, error] = promesa.get_future().get();
   if (hecho) {
-    bool final;
-    {
-      std::lock_guard candado(candado_);
-      final = !otraVez_.contains(clave);
-    }
-    alSubir_(*pendiente, *hecho, final);
-    return true;
+    avisos_.alSubir(*pendiente, cambios, *hecho);
+    return Desenlace::subida;
   }
-  if (parar.stop_requested()) return false;
-  pendiente->intentos += 1;
-  pendiente->ultimoFallo = textoDe(error);
-  pendientes_.actualizar(*pendiente);
-  return false;
+  if (parar.stop_requested()) return Desenlace::reintentar;
+  const auto desenlace = desenlaceDe(error);
+  fallar(*pendiente, error, desenlace);
+  return desenlace;
 }
 
-void Subidor::terminar(const std::string& clave, bool exito) {
+// Notes the failure in the entry (a conflict renames it first).
+void Subidor::fallar(Pendiente pendiente, std::exception_ptr fallo, Desenlace desenlace) {
+  if (desenlace == Desenlace::chocar) {
+    avisos_.alChocar(pendiente);
+    if (auto renombrada = pendientes_.buscar(pendiente.clave)) pendiente = *renombrada;
+  }
+  pendiente.intentos += 1;
+  pendiente.ultimoFallo = motivoDe(fallo);
+  pendiente.detenida = desenlace == Desenlace::detener;
+  pendientes_.actualizar(pendiente);
+}
+
+// Queues the entry again when it was written meanwhile, at once after a conflict (it has its
+// new name), later after a temporary failure; a stopped entry waits for its next write.
+void Subidor::terminar(const std::string& clave, Desenlace desenlace) {
   std::vector<std::function<void()>> listos;
   {
     std::lock_guard candado(candado_);
@@ -141,10 +200,12 @@ void Subidor::terminar(const std::string& clave, bool exito) {
     listos.swap(esperando_[clave]);
     esperando_.erase(clave);
     const bool otra = otraVez_.erase(clave) > 0;
-    if (exito) fallos_.erase(clave);
+    if (desenlace != Desenlace::reintentar) fallos_.erase(clave);
     const auto ahora = std::chrono::steady_clock::now();
-    const auto cuando = exito ? ahora : ahora + pausaTras(++fallos_[clave]);
-    if ((otra || !exito) && !retenidas_.contains(clave)) cola_.emplace(cuando, clave);
+    const bool despues = desenlace == Desenlace::reintentar;
+    const auto cuando = despues ? ahora + pausaTras(++fallos_[clave]) : ahora;
+    const bool otraVez = otra || despues || desenlace == Desenlace::chocar;
+    if (otraVez && !retenidas_.contains(clave)) cola_.emplace(cuando, clave);
     hay_.notify_one();
   }
   for (auto& listo : listos) listo();

@@ -1,7 +1,10 @@
 // Subidor: carries the staging copies of Pendientes to the service through the extension
 // (create for a new file, modify with contents for an existing one), a few at a time in the
-// order they were written. A failed upload is tried again later, with a growing pause, and
-// never dropped; stopping leaves what is pending on disk for the next start.
+// order they were written. Nothing is ever dropped: a temporary failure is tried again later
+// with a growing pause; a name the service already uses gives the file a conflict name and
+// it goes up under that; a refusal that trying again cannot mend (no permission, the plan,
+// an invalid name) stops the entry, with the person's sentence, until it is written again or
+// the host restarts. Stopping leaves what is pending on disk for the next start.
 #pragma once
 
 #include <chrono>
@@ -20,14 +23,31 @@
 
 namespace vemlo::finder::host {
 
+// What became of one upload attempt.
+enum class Desenlace { subida, reintentar, chocar, detener };
+
+// The outcome of a failed attempt, from the extension's error (and the service's, within it).
+Desenlace desenlaceDe(std::exception_ptr fallo);
+// The sentence for a person of why an attempt failed, in their language.
+std::string motivoDe(std::exception_ptr fallo);
+
 class Subidor {
  public:
-  // Called after each successful upload with the entry as it was sent and the service's item.
-  // `final` is false when the entry was written again meanwhile and goes up once more.
-  using AlSubir = std::function<void(const Pendiente&, const fp::Item& item, bool final)>;
+  struct Avisos {
+    // After each successful upload: the entry as it was sent, its change count then
+    // (Pendientes::cambios) and the service's item.
+    std::function<void(const Pendiente&, std::uint64_t cambios, const fp::Item& item)> alSubir;
+    // The service has another item of that name: the entry must take another name (it gives
+    // it); it goes up again at once.
+    std::function<std::string(const Pendiente&)> alChocar;
+  };
 
-  Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, AlSubir alSubir, int hilos = 4);
-  ~Subidor();  // stops the workers; an upload in flight is cancelled and stays pending
+  Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, Avisos avisos, int hilos = 4);
+  ~Subidor();  // detener()
+
+  // Stops the workers (an upload in flight is cancelled and stays pending) and drops what
+  // waited for a hold; the entries stay on disk. Queuing still works, nothing is sent.
+  void detener();
   Subidor(const Subidor&) = delete;
   Subidor& operator=(const Subidor&) = delete;
 
@@ -41,13 +61,14 @@ class Subidor {
 
  private:
   void trabajar(std::stop_token parar);
-  bool subir(const std::string& clave, std::stop_token parar);  // true on success
-  void terminar(const std::string& clave, bool exito);
+  Desenlace subir(const std::string& clave, std::stop_token parar);
+  void fallar(Pendiente pendiente, std::exception_ptr fallo, Desenlace desenlace);
+  void terminar(const std::string& clave, Desenlace desenlace);
   void sacarDeLaCola(const std::string& clave);  // with candado_ held
 
   Pendientes& pendientes_;
   fp::ReplicatedExtension& ext_;
-  AlSubir alSubir_;
+  Avisos avisos_;
   std::mutex candado_;  // guards everything below
   std::condition_variable_any hay_;
   std::multimap<std::chrono::steady_clock::time_point, std::string> cola_;

@@ -1,13 +1,13 @@
 // A domain's mount: its FUSE session and loop, names, attributes and listings from the item
 // table (folders listed again through the extension when older than 45 seconds), and the
 // working set's changes pushed to the kernel's caches.
-#include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <future>
 
+#include "montajes.h"
 #include "vemlo/xdg.h"
 #include "volumen_interno.h"
 
@@ -65,62 +65,46 @@ bool esErrorDeProveedor(std::exception_ptr e, fp::FileProviderCode code) {
   }
 }
 
-// A mount left behind by a host that died answers ENOTCONN; it is detached before mounting.
-void despejarPunto(const fs::path& punto) {
-  struct stat st {};
-  if (stat(punto.c_str(), &st) == 0) return;
-  if (errno == ENOTCONN && umount2(punto.c_str(), MNT_DETACH) != 0) {
-    const auto orden = "fusermount3 -u -z '" + punto.string() + "' 2>/dev/null";
-    if (std::system(orden.c_str()) != 0)
-      throw std::runtime_error("stale mount at " + punto.string());
-  }
-  fs::create_directories(punto);
-}
-
-void lookup(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  contar(req, Llamada::lookup);
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    e.fresca(padre, [req, padre, nombre = std::string(nombre), &e](std::exception_ptr error) {
-      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-      e.responderEntrada(req, e.arbol.hijo(padre, nombre));
+// The table's nodes answer names and attributes; `fresca` lists a folder first when needed.
+void buscar(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
+  atender(req, Llamada::lookup, [&](Respuesta r, Volumen::Estado& e) {
+    if (std::strlen(nombre) > limiteNombre) fallaSistema(ENAMETOOLONG);
+    e.fresca(padre, [r, padre, nombre = std::string(nombre), &e](std::exception_ptr error) {
+      if (error) return static_cast<void>(r->error(errnoDe(error)));
+      e.responderEntrada(*r, e.arbol.hijo(padre, nombre));
     });
   });
 }
 
-void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
-  contar(req, Llamada::getattr);
-  atender(req, [&] {
-    const auto& e = estadoDe(req);
-    const auto n = e.arbol.porIno(ino);
-    if (!n) return static_cast<void>(fuse_reply_err(req, ENOENT));
-    const auto st = e.atributos(*n);
-    fuse_reply_attr(req, &st, vigenciaKernel);
+void atributosDe(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
+  atender(req, Llamada::getattr, [&](Respuesta r, Volumen::Estado& e) {
+    const auto responder = [r, ino, &e] {
+      const auto n = e.arbol.porIno(ino);
+      if (!n) return static_cast<void>(r->error(ENOENT));
+      r->atributos(e.atributos(*n), vigenciaKernel);
+    };
+    if (ino != FUSE_ROOT_ID) return responder();
+    e.conRaiz([r, responder](std::exception_ptr error) {
+      if (error) return static_cast<void>(r->error(errnoDe(error)));
+      responder();
+    });
   });
 }
 
-// A folder's entries, taken when it is opened and read in pieces.
-struct Listado {
-  std::vector<Nodo> nodos;
-};
-
-void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    e.fresca(ino, [req, ino, fi = *fi, &e](std::exception_ptr error) mutable {
-      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-      auto listado = std::make_unique<Listado>();
+void abrirCarpeta(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    e.fresca(ino, [r, ino, fi = *fi, &e](std::exception_ptr error) mutable {
+      if (error) return static_cast<void>(r->error(errnoDe(error)));
+      auto* const listado = e.listados.guardar(std::make_unique<Listado>());
       listado->nodos = e.arbol.hijos(ino);
-      fi.fh = reinterpret_cast<std::uint64_t>(listado.release());
-      if (fuse_reply_open(req, &fi) != 0) delete reinterpret_cast<Listado*>(fi.fh);
+      fi.fh = reinterpret_cast<std::uint64_t>(listado);
+      if (r->abierto(fi) != 0) e.listados.soltar(listado);
     });
   });
 }
 
-void readdirplus(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
-  contar(req, Llamada::readdir);
-  atender(req, [&] {
-    const auto& e = estadoDe(req);
+void leerCarpeta(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
+  atender(req, Llamada::readdir, [&](Respuesta r, Volumen::Estado& e) {
     const auto& nodos = reinterpret_cast<Listado*>(fi->fh)->nodos;
     std::vector<char> buffer(tamano);
     std::size_t usado = 0;
@@ -134,30 +118,29 @@ void readdirplus(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fus
         ep = e.entrada(nodos[i - 2]);
         nombre = nodos[i - 2].nombre;
       }
-      const auto n = fuse_add_direntry_plus(req, buffer.data() + usado, tamano - usado,
+      const auto n = fuse_add_direntry_plus(r->req(), buffer.data() + usado, tamano - usado,
                                             nombre.c_str(), &ep, static_cast<off_t>(i + 1));
       if (n > tamano - usado) break;
       usado += n;
     }
-    fuse_reply_buf(req, buffer.data(), usado);
+    r->buffer(buffer.data(), usado);
   });
 }
 
-void readdir(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
-  readdirplus(req, ino, tamano, desde, fi);
+void soltarCarpeta(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    e.listados.soltar(reinterpret_cast<Listado*>(fi->fh));
+    r->error(0);
+  });
 }
 
-void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  delete reinterpret_cast<Listado*>(fi->fh);
-  fuse_reply_err(req, 0);
-}
-
-void statfs(fuse_req_t req, fuse_ino_t) {
-  struct statvfs st {};
-  if (statvfs(estadoDe(req).cache.carpeta().c_str(), &st) != 0)
-    return static_cast<void>(fuse_reply_err(req, errno));
-  st.f_namemax = 255;
-  fuse_reply_statfs(req, &st);
+void espacio(fuse_req_t req, fuse_ino_t) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    struct statvfs st {};
+    if (statvfs(e.cache.carpeta().c_str(), &st) != 0) fallaSistema(errno);
+    st.f_namemax = limiteNombre;
+    r->espacio(st);
+  });
 }
 
 void init(void*, fuse_conn_info* conn) {
@@ -173,22 +156,30 @@ void init(void*, fuse_conn_info* conn) {
 fuse_lowlevel_ops operaciones() {
   fuse_lowlevel_ops ops{};
   ops.init = init;
-  ops.lookup = lookup;
-  ops.getattr = getattr;
-  ops.opendir = opendir;
-  ops.readdir = readdir;
-  ops.readdirplus = readdirplus;
-  ops.releasedir = releasedir;
-  ops.statfs = statfs;
+  ops.lookup = buscar;
+  ops.getattr = atributosDe;
+  ops.opendir = abrirCarpeta;
+  ops.readdir = leerCarpeta;
+  ops.readdirplus = leerCarpeta;
+  ops.releasedir = soltarCarpeta;
+  ops.statfs = espacio;
   operacionesDeArchivos(ops);
   operacionesDeCambios(ops);
   return ops;
 }
 
+// The domain, once its identifier is known to be a plain folder name: it names the folders
+// of the content cache and the staging store.
+DominioRegistrado comprobado(DominioRegistrado dominio) {
+  if (!nombreValido(dominio.identifier))
+    throw std::runtime_error("the company's identifier cannot be a folder name");
+  return dominio;
+}
+
 }  // namespace
 
 Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
-    : dominio(std::move(d)),
+    : dominio(comprobado(std::move(d))),
       punto(std::move(p)),
       ext(fp::Domain{dominio.identifier, dominio.displayName}),
       cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache),
@@ -199,21 +190,41 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
   }
   subidor = std::make_unique<Subidor>(
       pendientes, ext,
-      [this](const Pendiente& p, const fp::Item& item, bool final) { alSubir(p, item, final); });
+      Subidor::Avisos{
+          .alSubir = [this](const Pendiente& p, std::uint64_t cambios,
+                            const fp::Item& item) { alSubir(p, cambios, item); },
+          .alChocar = [this](const Pendiente& p) { return alChocar(p); },
+      });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
+}
+
+Volumen::Estado::~Estado() {
+  pararTareas();
+}
+
+void Volumen::Estado::pararTareas() {
+  subidor->detener();
+  ext.tareas().detener();
+}
+
+void Volumen::Estado::conRaiz(std::function<void(std::exception_ptr)> luego) {
+  if (raizConocida) return luego(nullptr);
+  // The root's rights (a read-only company) come with its item, not with any listing.
+  ext.item(fp::rootContainer,
+           [this, luego = std::move(luego)](fp::ItemPtr raiz, std::exception_ptr e) {
+             if (e) return luego(e);
+             arbol.fijarCapacidades(FUSE_ROOT_ID, raiz->capabilities());
+             raizConocida = true;
+             luego(nullptr);
+           });
 }
 
 void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::exception_ptr)> luego) {
   if (carpeta.ino == FUSE_ROOT_ID && !raizConocida) {
-    // The root's rights (a read-only company) come with its item, not with any listing.
-    ext.item(fp::rootContainer,
-             [this, carpeta, luego = std::move(luego)](fp::ItemPtr raiz, std::exception_ptr e) {
-               if (e) return luego(e);
-               arbol.fijarCapacidades(FUSE_ROOT_ID, raiz->capabilities());
-               raizConocida = true;
-               listar(carpeta, luego);
-             });
-    return;
+    return conRaiz([this, carpeta, luego = std::move(luego)](std::exception_ptr e) {
+      if (e) return luego(e);
+      listar(carpeta, luego);
+    });
   }
   auto coleccion =
       std::make_shared<Coleccion>([this, id = carpeta.id, ino = carpeta.ino,
@@ -222,7 +233,10 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
         if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
           return luego(nullptr);
         if (!e) {
-          avisarLuego(arbol.fijarHijos(id, c.items));
+          std::vector<Aviso> idos;
+          for (auto& n : arbol.fijarHijos(id, c.items))
+            idos.emplace_back(std::move(n), std::nullopt);
+          avisarLuego(std::move(idos));
         }
         luego(e);
       });
@@ -271,14 +285,14 @@ fuse_entry_param Volumen::Estado::entrada(const Nodo& n) const {
   return ep;
 }
 
-void Volumen::Estado::responderEntrada(fuse_req_t req, const std::optional<Nodo>& n) const {
-  if (!n || !n->presente) return static_cast<void>(fuse_reply_err(req, ENOENT));
-  const auto ep = entrada(*n);
-  fuse_reply_entry(req, &ep);
+void Volumen::Estado::responderEntrada(Pedido& pedido, const std::optional<Nodo>& n) const {
+  if (!n || !n->presente) return static_cast<void>(pedido.error(ENOENT));
+  pedido.entrada(entrada(*n));
 }
 
 void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
                                    const std::optional<Nodo>& despues) {
+  auto* const sesion = this->sesion.load();
   if (!sesion) return;
   const auto inoDe = [&](const std::string& id) {
     const auto p = arbol.porId(id);
@@ -298,22 +312,22 @@ void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
   }
 }
 
-void Volumen::Estado::avisarLuego(std::vector<Nodo> idos) {
-  if (idos.empty()) return;
+void Volumen::Estado::avisarLuego(std::vector<Aviso> nuevos) {
+  if (nuevos.empty()) return;
   std::lock_guard candado(candadoAvisos);
-  avisos.insert(avisos.end(), idos.begin(), idos.end());
+  avisos.insert(avisos.end(), nuevos.begin(), nuevos.end());
   hayAvisos.notify_one();
 }
 
 void Volumen::Estado::avisar(std::stop_token parar) {
   while (!parar.stop_requested()) {
-    std::vector<Nodo> idos;
+    std::vector<Aviso> estos;
     {
       std::unique_lock candado(candadoAvisos);
       hayAvisos.wait(candado, parar, [&] { return !avisos.empty(); });
-      idos.swap(avisos);
+      estos.swap(avisos);
     }
-    for (const auto& n : idos) avisarKernel(n, std::nullopt);
+    for (const auto& [antes, despues] : estos) avisarKernel(antes, despues);
   }
 }
 
@@ -331,33 +345,38 @@ void Volumen::montar() {
   const char* argv[] = {"vemlo-finder", "-o", opciones.c_str()};
   fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
   static const auto ops = operaciones();
-  e_->sesion = fuse_session_new(&args, &ops, sizeof ops, e_.get());
+  auto* const sesion = fuse_session_new(&args, &ops, sizeof ops, e_.get());
   fuse_opt_free_args(&args);
-  if (!e_->sesion) throw std::runtime_error("FUSE session could not be made");
-  if (fuse_session_mount(e_->sesion, e_->punto.c_str()) != 0) {
-    fuse_session_destroy(e_->sesion);
-    e_->sesion = nullptr;
+  if (!sesion) throw std::runtime_error("FUSE session could not be made");
+  if (fuse_session_mount(sesion, e_->punto.c_str()) != 0) {
+    fuse_session_destroy(sesion);
     throw std::runtime_error("cannot mount at " + e_->punto.string() +
                              (access("/dev/fuse", R_OK | W_OK) != 0 ? ": no /dev/fuse" : ""));
   }
+  e_->sesion = sesion;
   e_->avisador = std::jthread([e = e_.get()](std::stop_token parar) { e->avisar(parar); });
-  e_->bucle = std::jthread([s = e_->sesion] {
+  e_->bucle = std::jthread([sesion] {
     auto* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_max_threads(config, 8);
     fuse_loop_cfg_set_idle_threads(config, 4);
-    fuse_session_loop_mt(s, config);
+    fuse_session_loop_mt(sesion, config);
     fuse_loop_cfg_destroy(config);
   });
 }
 
+// No new request comes once the loop is over; the tasks still holding requests are stopped,
+// so each is answered, and the session goes only after the last answer.
 void Volumen::desmontar() {
-  if (!e_->sesion) return;
+  auto* const sesion = e_->sesion.load();
+  if (!sesion) return;
   e_->avisador = {};  // stops and joins: no notice goes to a session being torn down
-  fuse_session_exit(e_->sesion);
-  fuse_session_unmount(e_->sesion);
+  fuse_session_exit(sesion);
+  fuse_session_unmount(sesion);
   if (e_->bucle.joinable()) e_->bucle.join();
-  fuse_session_destroy(e_->sesion);
+  e_->pararTareas();
+  e_->vivos.esperarNinguno();
   e_->sesion = nullptr;
+  fuse_session_destroy(sesion);
 }
 
 bool Volumen::montado() const {

@@ -25,7 +25,6 @@ class Volumen {
   // Mounts and starts serving; a stale mount left at the point by a crash is cleared first.
   // Fails with std::runtime_error carrying the reason (shown by the status query).
   void montar();
-  void desmontar();
   bool montado() const;
 
   // Runs the working set's change enumeration and hands what changed to the kernel's
@@ -43,6 +42,8 @@ class Volumen {
   struct Estado;  // what the mount's callbacks work on
 
  private:
+  void desmontar();
+
   std::unique_ptr<Estado> e_;
 };
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "volumen_interno.h"
 
 namespace vemlo::finder::host {
@@ -10,48 +12,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fallaSistema(int codigo) {
-  throw std::system_error(codigo, std::generic_category());
-}
+// An open or a truncate that finds its copy handed over starts again, this many times.
+constexpr int vueltasDeCopia = 3;
 
 Abierto& abierto(fuse_file_info* fi) {
   return *reinterpret_cast<Abierto*>(fi->fh);
+}
+
+Nodo presente(const std::optional<Nodo>& n) {
+  if (!n || !n->presente) fallaSistema(ENOENT);
+  return *n;
 }
 
 bool paraEscribir(int flags) {
   return (flags & O_ACCMODE) != O_RDONLY;
 }
 
-// Opens the node's staging copy for this request and replies (as to a create when `crear`).
-void abrirCopia(fuse_req_t req, Volumen::Estado& e, fuse_ino_t ino, const std::string& clave,
-                fuse_file_info fi, bool vaciar, bool crear = false) {
-  const int fd = ::open(e.pendientes.copia(clave).c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) fallaSistema(errno);
-  if (vaciar && ftruncate(fd, 0) != 0) {
-    close(fd);
-    fallaSistema(errno);
-  }
-  const auto n = e.arbol.porIno(ino);
-  if (!n) {
-    close(fd);
-    fallaSistema(ENOENT);
-  }
-  auto* a = new Abierto{fd, ino, n->id, clave, vaciar};
-  {
-    std::lock_guard candado(e.candado);
-    ++e.abiertas[clave];
-  }
-  fi.fh = reinterpret_cast<std::uint64_t>(a);
-  fi.keep_cache = 1;
-  if (!crear) return static_cast<void>(fuse_reply_open(req, &fi));
-  const auto ep = e.entrada(*n);
-  fuse_reply_create(req, &ep, &fi);
+// Closes a handle: a cached file is released to the cache, a staging copy to its entry.
+void cerrar(Volumen::Estado& e, Abierto& a) {
+  if (!a.clave.empty()) return e.soltarCopia(a);
+  a.fd = Descriptor();
+  e.cache.cerrar(a.id);
 }
 
-// Runs `luego` with the node's staging key, made (with the current bytes, or empty) if needed.
-void conCopia(Volumen::Estado& e, const Nodo& n, bool vaciar,
+// Answers an open (or a create) with the handle; when the kernel no longer waits for it, no
+// release will come, so the handle is closed here.
+void responderAbierto(Pedido& r, Volumen::Estado& e, Abierto a, fuse_file_info fi, bool crear) {
+  const auto n = e.arbol.porIno(a.ino);
+  auto* const manija = e.archivos.guardar(std::make_unique<Abierto>(std::move(a)));
+  fi.fh = reinterpret_cast<std::uint64_t>(manija);
+  fi.keep_cache = 1;
+  const int hecho = crear ? r.creado(e.entrada(*n), fi) : r.abierto(fi);
+  if (hecho != 0) cerrar(e, *e.archivos.soltar(manija));
+}
+
+// Runs `luego` with the node's staging key: the one it has, else a new one, empty or with the
+// bytes the service has.
+void conCopia(Volumen::Estado& e, fuse_ino_t ino, bool vaciar,
               std::function<void(std::string, std::exception_ptr)> luego) {
-  if (!n.clave.empty() || vaciar) return luego(e.prepararCopia(n, vaciar, std::nullopt), nullptr);
+  const auto n = presente(e.arbol.porIno(ino));
+  if (!n.clave.empty()) return luego(n.clave, nullptr);
+  if (vaciar) return luego(e.prepararCopia(n, true, std::nullopt), nullptr);
   e.conContenido(n, [&e, n, luego = std::move(luego)](auto ruta, std::exception_ptr error) {
     if (error) return luego("", error);
     std::string clave;
@@ -64,178 +65,253 @@ void conCopia(Volumen::Estado& e, const Nodo& n, bool vaciar,
   });
 }
 
-void abrirCache(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const fs::path& ruta,
-                fuse_file_info fi) {
-  const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    e.cache.cerrar(n.id);
-    fallaSistema(errno);
-  }
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // files are mostly read whole
-  fi.fh = reinterpret_cast<std::uint64_t>(new Abierto{fd, n.ino, n.id, "", false});
-  fi.keep_cache = 1;
-  fuse_reply_open(req, &fi);
-}
-
-void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  contar(req, Llamada::open);
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    const auto n = e.arbol.porIno(ino);
-    if (!n || !n->presente) fallaSistema(ENOENT);
-    if (n->esCarpeta) fallaSistema(EISDIR);
-    const bool escribir = paraEscribir(fi->flags);
-    if (escribir && !(n->capacidades & fp::writing)) fallaSistema(EACCES);
-    const bool vaciar = escribir && (fi->flags & O_TRUNC);
-    if (escribir || !n->clave.empty()) {
-      return conCopia(e, *n, vaciar, [req, &e, ino, fi = *fi, vaciar](auto clave, auto error) {
-        if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-        atender(req, [&] { abrirCopia(req, e, ino, clave, fi, vaciar); });
-      });
-    }
-    e.cache.abrir(n->id);  // from before the lookup, so no eviction takes the file meanwhile
-    e.conContenido(*n, [req, &e, n = *n, fi = *fi](auto ruta, std::exception_ptr error) {
-      if (error) {
-        e.cache.cerrar(n.id);
-        return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-      }
-      atender(req, [&] { abrirCache(req, e, n, *ruta, fi); });
+// Takes the node's staging copy for `usar` (which owns the handle from then on), starting
+// again when the copy was handed over to the cache on the way.
+void conCopiaAbierta(Respuesta r, Volumen::Estado& e, fuse_ino_t ino, bool vaciar,
+                     std::function<void(Abierto)> usar, int vueltas = vueltasDeCopia) {
+  conCopia(e, ino, vaciar, [=, &e](std::string clave, std::exception_ptr error) {
+    if (error) return static_cast<void>(r->error(errnoDe(error)));
+    atender(*r, [&] {
+      auto a = e.tomarCopia(ino, clave, vaciar);
+      if (!a && vueltas > 0) return conCopiaAbierta(r, e, ino, vaciar, usar, vueltas - 1);
+      if (!a) fallaSistema(EAGAIN);
+      usar(std::move(*a));
     });
   });
 }
 
-void create(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_file_info* fi) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    const auto carpeta = e.arbol.porIno(padre);
-    if (!carpeta || !carpeta->presente) fallaSistema(ENOENT);
-    if (!(carpeta->capacidades & fp::writing)) fallaSistema(EACCES);
-    if (!nombreValido(nombre)) fallaSistema(EINVAL);
+void abrirCopia(Respuesta r, Volumen::Estado& e, fuse_ino_t ino, fuse_file_info fi, bool vaciar,
+                bool crear) {
+  conCopiaAbierta(r, e, ino, vaciar, [r, &e, fi, vaciar, crear](Abierto a) {
+    a.sucio = vaciar;
+    responderAbierto(*r, e, std::move(a), fi, crear);
+  });
+}
+
+void abrirCache(Respuesta r, Volumen::Estado& e, const Nodo& n, fuse_file_info fi) {
+  e.cache.abrir(n.id);  // from before the lookup, so no eviction takes the file meanwhile
+  e.conContenido(n, [r, &e, n, fi](auto ruta, std::exception_ptr error) {
+    const int fd = error ? -1 : ::open(ruta->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      e.cache.cerrar(n.id);
+      return static_cast<void>(r->error(error ? errnoDe(error) : errno));
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // files are mostly read whole
+    responderAbierto(*r, e, Abierto{Descriptor(fd), n.ino, n.id, "", false}, fi, false);
+  });
+}
+
+void abrir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+  atender(req, Llamada::open, [&](Respuesta r, Volumen::Estado& e) {
+    const auto n = presente(e.arbol.porIno(ino));
+    if (n.esCarpeta) fallaSistema(EISDIR);
+    const bool escribir = paraEscribir(fi->flags);
+    if (escribir && !(n.capacidades & fp::writing)) fallaSistema(EACCES);
+    // A file with newer bytes than the service's is read from its copy too.
+    if (escribir || !n.clave.empty())
+      return abrirCopia(r, e, ino, *fi, escribir && (fi->flags & O_TRUNC), false);
+    abrirCache(r, e, n, *fi);
+  });
+}
+
+void crear(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    const auto carpeta = presente(e.arbol.porIno(padre));
+    if (!(carpeta.capacidades & fp::writing)) fallaSistema(EACCES);
+    exigirNombre(nombre);
     if (const auto hay = e.arbol.hijo(padre, nombre); hay && hay->presente) {
       // The name appeared since the kernel looked: open it emptied, as O_CREAT without
       // O_EXCL does with an existing file.
       if ((fi->flags & O_EXCL) || hay->esCarpeta) fallaSistema(EEXIST);
       if (!(hay->capacidades & fp::writing)) fallaSistema(EACCES);
-      return conCopia(e, *hay, true, [req, &e, ino = hay->ino, fi = *fi](auto clave, auto error) {
-        if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-        atender(req, [&] { abrirCopia(req, e, ino, clave, fi, true, true); });
-      });
+      return abrirCopia(r, e, hay->ino, *fi, true, true);
     }
     std::string clave;
     e.pendientes.nuevaCopia(clave);
-    const auto n = e.arbol.crearLocal(carpeta->id, nombre, clave);
-    const int fd = ::open(e.pendientes.copia(clave).c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) fallaSistema(errno);
-    {
-      std::lock_guard candado(e.candado);
-      ++e.abiertas[clave];
-    }
-    fi->fh = reinterpret_cast<std::uint64_t>(new Abierto{fd, n.ino, n.id, clave, true});
-    const auto ep = e.entrada(n);
-    fuse_reply_create(req, &ep, fi);
+    const auto n = e.arbol.crearLocal(carpeta.id, nombre, clave);
+    auto a = e.tomarCopia(n.ino, clave, false);
+    if (!a) fallaSistema(EAGAIN);
+    a->sucio = true;  // an empty new file is a file too
+    responderAbierto(*r, e, std::move(*a), *fi, true);
   });
 }
 
-void read(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
-  contar(req, Llamada::read);
-  fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
-  buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
-  buf.buf[0].fd = abierto(fi).fd;
-  buf.buf[0].pos = desde;
-  fuse_reply_data(req, &buf, FUSE_BUF_SPLICE_MOVE);
+void leer(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
+  atender(req, Llamada::read, [&](Respuesta r, Volumen::Estado&) {
+    fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
+    buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
+    buf.buf[0].fd = abierto(fi).fd.get();
+    buf.buf[0].pos = desde;
+    r->datos(buf);
+  });
 }
 
-void write(fuse_req_t req, fuse_ino_t, const char* datos, size_t tamano, off_t desde,
-           fuse_file_info* fi) {
-  contar(req, Llamada::write);
-  auto& a = abierto(fi);
-  if (a.clave.empty()) return static_cast<void>(fuse_reply_err(req, EBADF));
-  const auto n = pwrite(a.fd, datos, tamano, desde);
-  if (n < 0) return static_cast<void>(fuse_reply_err(req, errno));
-  a.sucio = true;
-  fuse_reply_write(req, static_cast<size_t>(n));
+void escribir(fuse_req_t req, fuse_ino_t, const char* datos, size_t tamano, off_t desde,
+              fuse_file_info* fi) {
+  atender(req, Llamada::write, [&](Respuesta r, Volumen::Estado&) {
+    auto& a = abierto(fi);
+    if (a.clave.empty()) fallaSistema(EBADF);
+    const auto n = pwrite(a.fd.get(), datos, tamano, desde);
+    if (n < 0) fallaSistema(errno);
+    a.sucio = true;
+    r->escrito(static_cast<size_t>(n));
+  });
 }
 
 // A handle that wrote makes its bytes durable and its entry pending at each close.
-void flush(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  atender(req, [&] {
+void alCerrar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
     auto& a = abierto(fi);
     if (a.sucio) {
-      estadoDe(req).confirmar(a.clave, a.ino);  // syncs the copy before its record
+      e.confirmar(a.clave, a.ino);  // syncs the copy before its record
       a.sucio = false;
     }
-    fuse_reply_err(req, 0);
+    r->error(0);
   });
 }
 
-void release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  auto& e = estadoDe(req);
-  std::unique_ptr<Abierto> a(&abierto(fi));
-  close(a->fd);
-  if (a->clave.empty()) {
-    e.cache.cerrar(a->id);
-    return static_cast<void>(fuse_reply_err(req, 0));
-  }
-  atender(req, [&] {
-    if (a->sucio) e.confirmar(a->clave, a->ino);
-    bool subir = false;
-    {
-      std::lock_guard candado(e.candado);
-      if (--e.abiertas[a->clave] == 0) {
-        e.abiertas.erase(a->clave);
-        subir = e.sucias.erase(a->clave) > 0;
-      }
-    }
-    if (subir) e.subidor->encolar(a->clave);
-    fuse_reply_err(req, 0);
+void soltar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    if (const auto a = e.archivos.soltar(&abierto(fi))) cerrar(e, *a);
+    r->error(0);
   });
 }
 
-void fsync(fuse_req_t req, fuse_ino_t, int, fuse_file_info* fi) {
-  fuse_reply_err(req, ::fsync(abierto(fi).fd) == 0 ? 0 : errno);
-}
-
-void truncar(fuse_req_t req, Volumen::Estado& e, const Nodo& n, off_t tamano) {
-  conCopia(e, n, tamano == 0, [req, &e, ino = n.ino, tamano](auto clave, auto error) {
-    if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-    atender(req, [&] {
-      if (truncate(e.pendientes.copia(clave).c_str(), tamano) != 0) fallaSistema(errno);
-      e.confirmar(clave, ino);
-      e.subidor->encolar(clave);
-      const auto st = e.atributos(*e.arbol.porIno(ino));
-      fuse_reply_attr(req, &st, vigenciaKernel);
-    });
+void sincronizar(fuse_req_t req, fuse_ino_t, int, fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado&) {
+    r->error(::fsync(abierto(fi).fd.get()) == 0 ? 0 : errno);
   });
 }
 
-// Only the size can change; owners, modes and times are the service's.
-void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int cambios, fuse_file_info* fi) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    const auto n = e.arbol.porIno(ino);
-    if (!n || !n->presente) fallaSistema(ENOENT);
-    if ((cambios & FUSE_SET_ATTR_SIZE) && !(n->capacidades & fp::writing)) fallaSistema(EACCES);
-    if ((cambios & FUSE_SET_ATTR_SIZE) && fi && !abierto(fi).clave.empty()) {
-      if (ftruncate(abierto(fi).fd, attr->st_size) != 0) fallaSistema(errno);
-      abierto(fi).sucio = true;
-    } else if (cambios & FUSE_SET_ATTR_SIZE) {
-      return truncar(req, e, *n, attr->st_size);
-    }
-    const auto st = e.atributos(*e.arbol.porIno(ino));
-    fuse_reply_attr(req, &st, vigenciaKernel);
+void responderAtributos(Pedido& r, const Volumen::Estado& e, fuse_ino_t ino) {
+  r.atributos(e.atributos(presente(e.arbol.porIno(ino))), vigenciaKernel);
+}
+
+// A truncate by name: the file's copy is taken as an open would, cut, and closed again.
+void truncar(Respuesta r, Volumen::Estado& e, fuse_ino_t ino, off_t tamano) {
+  conCopiaAbierta(r, e, ino, tamano == 0, [r, &e, ino, tamano](Abierto a) {
+    const int fallo = ftruncate(a.fd.get(), tamano) == 0 ? 0 : errno;
+    a.sucio = fallo == 0;
+    e.soltarCopia(a);
+    if (fallo != 0) fallaSistema(fallo);
+    responderAtributos(*r, e, ino);
+  });
+}
+
+// Owners and modes are the service's: a change to another value is refused, the value shown
+// is taken. Times are taken and dropped, so that tools which copy them do not fail.
+void exigirConservables(const struct stat& actual, const struct stat& pedido, int cambios) {
+  if ((cambios & FUSE_SET_ATTR_MODE) && (pedido.st_mode & 07777) != (actual.st_mode & 07777))
+    fallaSistema(EPERM);
+  if ((cambios & FUSE_SET_ATTR_UID) && pedido.st_uid != actual.st_uid) fallaSistema(EPERM);
+  if ((cambios & FUSE_SET_ATTR_GID) && pedido.st_gid != actual.st_gid) fallaSistema(EPERM);
+}
+
+void cambiarAtributos(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int cambios,
+                      fuse_file_info* fi) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    const auto n = presente(e.arbol.porIno(ino));
+    exigirConservables(e.atributos(n), *attr, cambios);
+    if (!(cambios & FUSE_SET_ATTR_SIZE)) return responderAtributos(*r, e, ino);
+    if (!(n.capacidades & fp::writing)) fallaSistema(EACCES);
+    if (!fi || abierto(fi).clave.empty()) return truncar(r, e, ino, attr->st_size);
+    if (ftruncate(abierto(fi).fd.get(), attr->st_size) != 0) fallaSistema(errno);
+    abierto(fi).sucio = true;
+    responderAtributos(*r, e, ino);
   });
 }
 
 }  // namespace
 
+void exigirNombre(const char* nombre) {
+  if (std::strlen(nombre) > limiteNombre) fallaSistema(ENAMETOOLONG);
+  if (!nombreValido(nombre)) fallaSistema(EINVAL);
+}
+
 std::string Volumen::Estado::prepararCopia(const Nodo& n, bool vaciar,
                                            const std::optional<fs::path>& origen) {
-  if (const auto actual = arbol.porId(n.id); actual && !actual->clave.empty()) return actual->clave;
   std::string clave;
   const auto copia = pendientes.nuevaCopia(clave);
-  if (!vaciar && origen) fs::copy_file(*origen, copia, fs::copy_options::overwrite_existing);
-  arbol.fijarClave(n.id, clave);
+  try {
+    if (!vaciar && origen) fs::copy_file(*origen, copia, fs::copy_options::overwrite_existing);
+  } catch (...) {
+    fs::remove(copia);
+    throw;
+  }
+  std::lock_guard bloqueo(candado);
+  const auto actual = arbol.porIno(n.ino);
+  if (!actual || !actual->clave.empty()) {
+    // Gone, or another open made one first: that one holds the file's bytes.
+    fs::remove(copia);
+    if (!actual) fallaSistema(ENOENT);
+    return actual->clave;
+  }
+  arbol.fijarClave(actual->id, clave);
   return clave;
+}
+
+std::optional<Abierto> Volumen::Estado::tomarCopia(fuse_ino_t ino, const std::string& clave,
+                                                   bool vaciar) {
+  std::lock_guard bloqueo(candado);
+  const auto n = arbol.porIno(ino);
+  if (!n || n->clave != clave) return std::nullopt;
+  Descriptor fd(::open(pendientes.copia(clave).c_str(), O_RDWR | O_CLOEXEC));
+  if (!fd || (vaciar && ftruncate(fd.get(), 0) != 0)) fallaSistema(errno);
+  ++abiertas[clave];
+  return Abierto{std::move(fd), ino, n->id, clave, false};
+}
+
+void Volumen::Estado::soltarCopia(Abierto& a) {
+  a.fd = Descriptor();
+  std::exception_ptr fallo;
+  try {
+    if (a.sucio) confirmar(a.clave, a.ino);
+  } catch (...) {
+    fallo = std::current_exception();
+  }
+  bool borrar = false;
+  {
+    std::lock_guard bloqueo(candado);
+    if (--abiertas[a.clave] == 0) {
+      abiertas.erase(a.clave);
+      borrar = descartadas.erase(a.clave) > 0;
+      if (!borrar) ultimoCierre(a);
+    }
+  }
+  std::error_code ignorado;
+  if (borrar) fs::remove(pendientes.copia(a.clave), ignorado);
+  if (fallo) std::rethrow_exception(fallo);
+}
+
+void Volumen::Estado::ultimoCierre(const Abierto& a) {
+  const auto entregable = entregables.find(a.clave);
+  if (sucias.erase(a.clave) > 0) {
+    subidor->encolar(a.clave);
+  } else if (entregable != entregables.end() &&
+             entregable->second.cambios == pendientes.cambios(a.clave)) {
+    return entregar(a.clave, entregable->second);
+  } else if (!pendientes.buscar(a.clave)) {
+    soltarSinCambios(a);
+  }
+  entregables.erase(a.clave);
+}
+
+// A copy made for writing that nothing was written into: the node reads from the cache again.
+void Volumen::Estado::soltarSinCambios(const Abierto& a) {
+  const auto n = arbol.porIno(a.ino);
+  if (!n || n->clave != a.clave || esLocal(n->id)) return;
+  arbol.fijarClave(n->id, "");
+  std::error_code ignorado;
+  fs::remove(pendientes.copia(a.clave), ignorado);
+}
+
+void Volumen::Estado::descartarCopia(const std::string& clave) {
+  std::lock_guard bloqueo(candado);
+  pendientes.quitarRegistro(clave);
+  sucias.erase(clave);
+  if (abiertas.contains(clave)) return static_cast<void>(descartadas.insert(clave));
+  std::error_code ignorado;
+  fs::remove(pendientes.copia(clave), ignorado);
 }
 
 void Volumen::Estado::conContenido(
@@ -259,26 +335,28 @@ void Volumen::Estado::conContenido(
 void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {
   const auto n = arbol.porIno(ino);
   if (!n || !n->presente) return;  // deleted while open: nothing of it is to be kept
-  const auto hay = pendientes.buscar(clave);
-  Pendiente p = hay.value_or(Pendiente{});
+  Pendiente p = pendientes.buscar(clave).value_or(Pendiente{});
   p.clave = clave;
   if (!esLocal(n->id)) p.id = n->id;
   p.padre = n->padre;
   p.nombre = n->nombre;
+  p.detenida = false;  // new bytes: worth another try
   pendientes.confirmar(p);
-  std::lock_guard c(candado);
-  sucias[clave] = true;
+  std::lock_guard bloqueo(candado);
+  // Deleted while the record was being written: the record goes again.
+  if (descartadas.contains(clave)) return pendientes.quitarRegistro(clave);
+  sucias.insert(clave);
 }
 
 void operacionesDeArchivos(fuse_lowlevel_ops& ops) {
-  ops.open = open;
-  ops.create = create;
-  ops.read = read;
-  ops.write = write;
-  ops.flush = flush;
-  ops.release = release;
-  ops.fsync = fsync;
-  ops.setattr = setattr;
+  ops.open = abrir;
+  ops.create = crear;
+  ops.read = leer;
+  ops.write = escribir;
+  ops.flush = alCerrar;
+  ops.release = soltar;
+  ops.fsync = sincronizar;
+  ops.setattr = cambiarAtributos;
 }
 
 }  // namespace vemlo::finder::host

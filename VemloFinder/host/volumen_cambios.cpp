@@ -8,26 +8,22 @@
 namespace vemlo::finder::host {
 namespace {
 
-[[noreturn]] void falla(int codigo) {
-  throw std::system_error(codigo, std::generic_category());
-}
-
 Nodo presente(const std::optional<Nodo>& n) {
-  if (!n || !n->presente) falla(ENOENT);
+  if (!n || !n->presente) fallaSistema(ENOENT);
   return *n;
 }
 
 void exigirEscritura(const Nodo& carpeta) {
-  if (!(carpeta.capacidades & fp::writing)) falla(EACCES);
+  if (!(carpeta.capacidades & fp::writing)) fallaSistema(EACCES);
 }
 
-// Replies with the error, or runs `luego` and replies 0 (or its failure).
-fp::ErrorCompletion yLuego(fuse_req_t req, std::function<void()> luego) {
-  return [req, luego = std::move(luego)](std::exception_ptr error) {
-    if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-    atender(req, [&] {
+// Answers the error, or runs `luego` and answers 0 (or its failure).
+fp::ErrorCompletion yLuego(Respuesta r, std::function<void()> luego) {
+  return [r, luego = std::move(luego)](std::exception_ptr error) {
+    if (error) return static_cast<void>(r->error(errnoDe(error)));
+    atender(*r, [&] {
       luego();
-      fuse_reply_err(req, 0);
+      r->error(0);
     });
   };
 }
@@ -42,28 +38,25 @@ fp::PlainItem comoItem(const std::string& id, const std::string& padre, const st
   return item;
 }
 
-void mkdir(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
+void crearCarpeta(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
     const auto carpeta = presente(e.arbol.porIno(padre));
     exigirEscritura(carpeta);
-    if (!nombreValido(nombre)) falla(EINVAL);
+    exigirNombre(nombre);
     e.ext.createItem(comoItem("", carpeta.id, nombre, true), 0, std::nullopt, 0,
-                     [req, &e](fp::ItemPtr item, fp::ItemFields, bool, std::exception_ptr error) {
-                       if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-                       atender(req, [&] { e.responderEntrada(req, e.arbol.aplicar(*item)); });
+                     [r, &e](fp::ItemPtr item, fp::ItemFields, bool, std::exception_ptr error) {
+                       if (error) return static_cast<void>(r->error(errnoDe(error)));
+                       atender(*r, [&] { e.responderEntrada(*r, e.arbol.aplicar(*item)); });
                      });
   });
 }
 
-// Forgets everything here about an item that is gone.
+// Forgets everything here about an item that is gone; the bytes of a file still open stay
+// readable through its handles until the last one closes.
 void olvidar(Volumen::Estado& e, const Nodo& n) {
   e.arbol.quitar(n.id);
   e.cache.olvidar(n.id);
-  if (n.clave.empty()) return;
-  e.pendientes.quitar(n.clave);
-  std::error_code ignorado;  // a copy never confirmed is not in the store
-  std::filesystem::remove(e.pendientes.copia(n.clave), ignorado);
+  if (!n.clave.empty()) e.descartarCopia(n.clave);
 }
 
 // Holds the node's pending upload back while `cambio` runs; it is queued again once the
@@ -75,39 +68,37 @@ void retenido(Volumen::Estado& e, const Nodo& n,
 }
 
 // Deletes the item once its upload (if any) is not on its way.
-void borrar(fuse_req_t req, Volumen::Estado& e, const Nodo& n) {
-  retenido(e, n, [req, &e, ino = n.ino](auto retencion) {
-    atender(req, [&] {
+void borrar(Respuesta r, Volumen::Estado& e, const Nodo& n) {
+  retenido(e, n, [r, &e, ino = n.ino](auto retencion) {
+    atender(*r, [&] {
       const auto ahora = presente(e.arbol.porIno(ino));
       if (esLocal(ahora.id)) {
         olvidar(e, ahora);
-        return static_cast<void>(fuse_reply_err(req, 0));
+        return static_cast<void>(r->error(0));
       }
-      e.ext.deleteItem(ahora.id, {}, 0, yLuego(req, [&e, ahora, retencion] { olvidar(e, ahora); }));
+      e.ext.deleteItem(ahora.id, {}, 0, yLuego(r, [&e, ahora, retencion] { olvidar(e, ahora); }));
     });
   });
 }
 
-void unlink(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
+void borrarArchivo(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto n = presente(e.arbol.hijo(padre, nombre));
-    if (n.esCarpeta) falla(EISDIR);
-    borrar(req, e, n);
+    if (n.esCarpeta) fallaSistema(EISDIR);
+    borrar(r, e, n);
   });
 }
 
-void rmdir(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
+void borrarCarpeta(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto n = presente(e.arbol.hijo(padre, nombre));
-    if (!n.esCarpeta) falla(ENOTDIR);
-    e.fresca(n.ino, [req, &e, n](std::exception_ptr error) {
-      if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-      if (!e.arbol.hijos(n.ino).empty()) return static_cast<void>(fuse_reply_err(req, ENOTEMPTY));
-      e.ext.deleteItem(n.id, {}, 0, yLuego(req, [&e, n] { e.arbol.quitar(n.id); }));
+    if (!n.esCarpeta) fallaSistema(ENOTDIR);
+    e.fresca(n.ino, [r, &e, n](std::exception_ptr error) {
+      if (error) return static_cast<void>(r->error(errnoDe(error)));
+      if (!e.arbol.hijos(n.ino).empty()) return static_cast<void>(r->error(ENOTEMPTY));
+      e.ext.deleteItem(n.id, {}, 0, yLuego(r, [&e, n] { e.arbol.quitar(n.id); }));
     });
   });
 }
@@ -122,24 +113,24 @@ void seguirNodo(Volumen::Estado& e, const Nodo& n) {
   e.pendientes.actualizar(*p);
 }
 
-void mover(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const Nodo& carpeta,
+void mover(Respuesta r, Volumen::Estado& e, const Nodo& n, const Nodo& carpeta,
            const std::string& nombre) {
-  retenido(e, n, [req, &e, ino = n.ino, carpeta, nombre](auto retencion) {
-    atender(req, [&] {
+  retenido(e, n, [r, &e, ino = n.ino, carpeta, nombre](auto retencion) {
+    atender(*r, [&] {
       const auto ahora = presente(e.arbol.porIno(ino));
       if (esLocal(ahora.id)) {
         e.arbol.mover(ahora.id, carpeta.id, nombre);
         seguirNodo(e, *e.arbol.porId(ahora.id));
-        return static_cast<void>(fuse_reply_err(req, 0));
+        return static_cast<void>(r->error(0));
       }
       e.ext.modifyItem(
           comoItem(ahora.id, carpeta.id, nombre, ahora.esCarpeta), {},
           fp::parentItemIdentifier | fp::filename, std::nullopt, 0,
-          [req, &e, retencion](fp::ItemPtr item, fp::ItemFields, bool, std::exception_ptr error) {
-            if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-            atender(req, [&] {
+          [r, &e, retencion](fp::ItemPtr item, fp::ItemFields, bool, std::exception_ptr error) {
+            if (error) return static_cast<void>(r->error(errnoDe(error)));
+            atender(*r, [&] {
               if (const auto n = e.arbol.aplicar(*item)) seguirNodo(e, *n);
-              fuse_reply_err(req, 0);
+              r->error(0);
             });
           });
     });
@@ -149,11 +140,11 @@ void mover(fuse_req_t req, Volumen::Estado& e, const Nodo& n, const Nodo& carpet
 // The source's bytes become the target's: the source's node takes the target's place, its
 // staging copy becomes the target's pending upload, and a source the service has goes to its
 // trash.
-void ocupar(fuse_req_t req, Volumen::Estado& e, const Nodo& origen, const std::string& clave,
+void ocupar(Respuesta r, Volumen::Estado& e, const Nodo& origen, const std::string& clave,
             const Nodo& destino) {
   const auto n = presente(e.arbol.ocupar(origen.id, destino.id));
   e.arbol.fijarClave(destino.id, clave);
-  if (!destino.clave.empty() && destino.clave != clave) e.pendientes.quitar(destino.clave);
+  if (!destino.clave.empty() && destino.clave != clave) e.descartarCopia(destino.clave);
   e.cache.olvidar(destino.id);
   e.confirmar(clave, n.ino);
   {
@@ -161,79 +152,119 @@ void ocupar(fuse_req_t req, Volumen::Estado& e, const Nodo& origen, const std::s
     if (!e.abiertas.contains(clave)) e.sucias.erase(clave);
   }
   e.subidor->encolar(clave);
-  if (esLocal(origen.id)) return static_cast<void>(fuse_reply_err(req, 0));
+  if (esLocal(origen.id)) return static_cast<void>(r->error(0));
   // The bytes are safe in the pending upload; a source that stays on the service shows up
   // again at the next listing, nothing is lost.
-  e.ext.deleteItem(origen.id, {}, 0, [req](std::exception_ptr) { fuse_reply_err(req, 0); });
+  e.ext.deleteItem(origen.id, {}, 0, [r](std::exception_ptr) { r->error(0); });
 }
 
-void reemplazar(fuse_req_t req, Volumen::Estado& e, const Nodo& origen, const Nodo& destino) {
-  retenido(e, origen, [req, &e, ino = origen.ino, destino](auto deOrigen) {
-    retenido(e, destino, [req, &e, ino, destino, deOrigen](auto deDestino) {
-      atender(req, [&] {
+// Both are looked at again once their uploads are held: one may have finished meanwhile and
+// given a new file its service identifier.
+void reemplazar(Respuesta r, Volumen::Estado& e, const Nodo& origen, const Nodo& destinoAntes) {
+  retenido(e, origen, [r, &e, ino = origen.ino, destinoAntes](auto deOrigen) {
+    retenido(e, destinoAntes, [r, &e, ino, aIno = destinoAntes.ino, deOrigen](auto deDestino) {
+      atender(*r, [&] {
         const auto ahora = presente(e.arbol.porIno(ino));
-        if (!ahora.clave.empty()) return ocupar(req, e, ahora, ahora.clave, destino);
-        e.conContenido(ahora, [req, &e, ahora, destino, deOrigen, deDestino](
+        const auto destino = presente(e.arbol.porIno(aIno));
+        if (!ahora.clave.empty()) return ocupar(r, e, ahora, ahora.clave, destino);
+        e.conContenido(ahora, [r, &e, ahora, destino, deOrigen, deDestino](
                                   auto ruta, std::exception_ptr error) {
-          if (error) return static_cast<void>(fuse_reply_err(req, errnoDe(error)));
-          atender(req,
-                  [&] { ocupar(req, e, ahora, e.prepararCopia(ahora, false, ruta), destino); });
+          if (error) return static_cast<void>(r->error(errnoDe(error)));
+          atender(*r, [&] { ocupar(r, e, ahora, e.prepararCopia(ahora, false, ruta), destino); });
         });
       });
     });
   });
 }
 
-void rename(fuse_req_t req, fuse_ino_t padre, const char* nombre, fuse_ino_t nuevoPadre,
-            const char* nuevoNombre, unsigned int banderas) {
-  atender(req, [&] {
-    auto& e = estadoDe(req);
-    if (banderas & RENAME_EXCHANGE) falla(EINVAL);
+void renombrar(fuse_req_t req, fuse_ino_t padre, const char* nombre, fuse_ino_t nuevoPadre,
+               const char* nuevoNombre, unsigned int banderas) {
+  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+    if (banderas & RENAME_EXCHANGE) fallaSistema(EINVAL);
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto carpeta = presente(e.arbol.porIno(nuevoPadre));
     exigirEscritura(carpeta);
-    if (!nombreValido(nuevoNombre)) falla(EINVAL);
+    exigirNombre(nuevoNombre);
     const auto n = presente(e.arbol.hijo(padre, nombre));
     const auto destino = e.arbol.hijo(nuevoPadre, nuevoNombre);
-    if (!destino || !destino->presente) return mover(req, e, n, carpeta, nuevoNombre);
-    if (banderas & RENAME_NOREPLACE) falla(EEXIST);
-    if (destino->ino == n.ino) return static_cast<void>(fuse_reply_err(req, 0));
-    if (destino->esCarpeta) falla(n.esCarpeta ? ENOTEMPTY : EISDIR);
-    if (n.esCarpeta) falla(ENOTDIR);
-    reemplazar(req, e, n, *destino);
+    if (!destino || !destino->presente) return mover(r, e, n, carpeta, nuevoNombre);
+    if (banderas & RENAME_NOREPLACE) fallaSistema(EEXIST);
+    if (destino->ino == n.ino) return static_cast<void>(r->error(0));
+    if (destino->esCarpeta) fallaSistema(n.esCarpeta ? ENOTEMPTY : EISDIR);
+    if (n.esCarpeta) fallaSistema(ENOTDIR);
+    reemplazar(r, e, n, *destino);
   });
+}
+
+// Links, devices, pipes and sockets have no place in the service.
+void enlazar(fuse_req_t req, const char*, fuse_ino_t, const char*) {
+  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
+}
+
+void crearEspecial(fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) {
+  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
+}
+
+void enlazarDuro(fuse_req_t req, fuse_ino_t, fuse_ino_t, const char*) {
+  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
 }
 
 }  // namespace
 
-void Volumen::Estado::alSubir(const Pendiente& p, const fp::Item& item, bool final) {
+void Volumen::Estado::alSubir(const Pendiente& p, std::uint64_t cambios, const fp::Item& item) {
   const auto id = item.itemIdentifier();
   if (p.id.empty()) {
     arbol.cambiarId(idLocal(p.clave), id);
-    auto conId = p;
-    conId.id = id;
-    pendientes.actualizar(conId);
-  }
-  {
-    std::lock_guard c(candado);
-    if (!final || abiertas.contains(p.clave) || sucias.contains(p.clave)) {
-      arbol.aplicar(item);
-      return;
+    if (auto conId = pendientes.buscar(p.clave)) {
+      conId->id = id;
+      pendientes.actualizar(*conId);
     }
-    // Nobody has the staging copy open: its bytes are the new version's, so they move into
-    // the content cache instead of being fetched again.
-    cache.guardar(id, item.itemVersion().contentVersion, pendientes.copia(p.clave));
-    arbol.fijarClave(id, "");
   }
+  std::lock_guard bloqueo(candado);
+  // Written since the upload began: the newer bytes go up next.
+  if (sucias.contains(p.clave) || pendientes.cambios(p.clave) != cambios ||
+      !pendientes.buscar(p.clave))
+    return static_cast<void>(arbol.aplicar(item));
+  const Entregable entregable{cambios, id, item.itemVersion().contentVersion};
+  // Open, maybe to be written: handed over at its last close if nothing changed by then.
+  if (abiertas.contains(p.clave)) {
+    entregables[p.clave] = entregable;
+    return static_cast<void>(arbol.aplicar(item));
+  }
+  entregar(p.clave, entregable);
   arbol.aplicar(item);
-  pendientes.quitar(p.clave);
+}
+
+void Volumen::Estado::entregar(const std::string& clave, Entregable entregable) {
+  entregables.erase(clave);
+  cache.guardar(entregable.id, entregable.version, pendientes.copia(clave));
+  arbol.fijarClave(entregable.id, "");
+  pendientes.quitar(clave);
+}
+
+std::string Volumen::Estado::alChocar(const Pendiente& p) {
+  const auto antes = arbol.porId(p.id.empty() ? idLocal(p.clave) : p.id);
+  const auto carpeta = arbol.porId(p.padre);
+  auto nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), 1);
+  for (int n = 2; carpeta && arbol.hijo(carpeta->ino, nombre) && n < 1000; ++n)
+    nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), n);
+  if (antes) arbol.mover(antes->id, p.padre, nombre);
+  if (auto renombrada = pendientes.buscar(p.clave)) {
+    renombrada->nombre = nombre;
+    pendientes.actualizar(*renombrada);
+  }
+  if (antes) avisarLuego({{antes, arbol.porId(antes->id)}});
+  return nombre;
 }
 
 void operacionesDeCambios(fuse_lowlevel_ops& ops) {
-  ops.mkdir = mkdir;
-  ops.unlink = unlink;
-  ops.rmdir = rmdir;
-  ops.rename = rename;
+  ops.mkdir = crearCarpeta;
+  ops.unlink = borrarArchivo;
+  ops.rmdir = borrarCarpeta;
+  ops.rename = renombrar;
+  ops.symlink = enlazar;
+  ops.mknod = crearEspecial;
+  ops.link = enlazarDuro;
 }
 
 }  // namespace vemlo::finder::host

@@ -1,8 +1,16 @@
 // The inside of a Volumen, shared by its three sources: the mount and its listings
 // (volumen.cpp), file contents (volumen_archivos.cpp) and changes (volumen_cambios.cpp).
 //
-// Lock order: a Volumen's own candado, then the Arbol's, the cache's or the store's; the
-// extension is never called and the kernel never notified with any of them held.
+// Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's or the
+// uploader's; the extension is never called and the kernel never notified with any of them
+// held.
+//
+// A staging copy is in one of three states: written (open, or closed and waiting), on its way
+// (the uploader sends it), or handed over (its bytes became the content cache's file for the
+// new version, and the node has no copy any more). Opening a copy and handing it over both
+// happen under `candado`: an open checks that the node still has that copy and counts itself
+// open in the same step, and a copy is handed over only when nobody has it open and nothing
+// was confirmed into it since its upload began.
 #pragma once
 
 #include <fuse_lowlevel.h>
@@ -15,17 +23,21 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "arbol.h"
 #include "contenidos.h"
 #include "errores_fuse.h"
 #include "finder/extension.h"
+#include "pedido.h"
 #include "pendientes.h"
 #include "subidor.h"
+#include "vemlo/descriptor.h"
 #include "volumen.h"
 
 namespace vemlo::finder::host {
@@ -42,60 +54,133 @@ enum class Llamada { lookup, getattr, readdir, open, read, write, total };
 
 // An open file: a cached copy (read only) or a staging copy (read and write).
 struct Abierto {
-  int fd = -1;
+  Descriptor fd;
   fuse_ino_t ino = 0;
   std::string id;
   std::string clave;  // the staging copy, when writing
   bool sucio = false;
 };
 
+// The handles the kernel holds (open files and folders), owned here, so that those it never
+// releases (a mount torn down while files were open) go with the volume.
+template <class T>
+class Manijas {
+ public:
+  T* guardar(std::unique_ptr<T> manija) {
+    std::lock_guard bloqueo(candado_);
+    auto* const clave = manija.get();
+    manijas_.emplace(clave, std::move(manija));
+    return clave;
+  }
+  std::unique_ptr<T> soltar(T* manija) {
+    std::lock_guard bloqueo(candado_);
+    auto nodo = manijas_.extract(manija);
+    return nodo ? std::move(nodo.mapped()) : nullptr;
+  }
+
+ private:
+  std::mutex candado_;  // guards manijas_
+  std::unordered_map<T*, std::unique_ptr<T>> manijas_;
+};
+
+// A folder's entries, taken when it is opened and read in pieces.
+struct Listado {
+  std::vector<Nodo> nodos;
+};
+
+// A copy that the service has whole (the upload of its `cambios`-th change), kept while
+// open; handed over to the cache at its last close unless it changed by then.
+struct Entregable {
+  std::uint64_t cambios = 0;
+  std::string id;       // the service's item
+  std::string version;  // its content version
+};
+
+// A change of an item's place for the kernel's caches: where it was, where it is now.
+using Aviso = std::pair<std::optional<Nodo>, std::optional<Nodo>>;
+
 struct Volumen::Estado {
   Estado(DominioRegistrado d, std::filesystem::path p);
+  ~Estado();  // stops the tasks first: they use the table, the cache and the store
+
+  // Stops the uploader and the extension's tasks and waits for them; every request they
+  // held is answered. Nothing runs on the members after it.
+  void pararTareas();
 
   // Lists a folder through the extension into the table, then runs `luego` with the error
   // (none on success), from the extension's thread.
   void listar(const Nodo& carpeta, std::function<void(std::exception_ptr)> luego);
   // Runs `luego` once the folder's listing is fresh (at once when it is).
   void fresca(fuse_ino_t carpeta, std::function<void(std::exception_ptr)> luego);
+  // Runs `luego` once the root's rights are known (a read-only company's root is read-only
+  // from the first look).
+  void conRaiz(std::function<void(std::exception_ptr)> luego);
   struct stat atributos(const Nodo& n) const;
   fuse_entry_param entrada(const Nodo& n) const;
-  void responderEntrada(fuse_req_t req, const std::optional<Nodo>& n) const;
+  void responderEntrada(Pedido& pedido, const std::optional<Nodo>& n) const;
 
-  // The node's staging key; a new copy holds the bytes of `origen` (none when `vaciar`). The
-  // node keeps the key from then on.
+  // The node's staging key: the one it has, or a new copy holding the bytes of `origen`
+  // (none when `vaciar`), which the node keeps from then on.
   std::string prepararCopia(const Nodo& n, bool vaciar,
                             const std::optional<std::filesystem::path>& origen);
+  // Opens the node's staging copy `clave` (emptied when `vaciar`) and counts it open; nothing
+  // when the node no longer has that copy (it was handed over meanwhile: start again).
+  std::optional<Abierto> tomarCopia(fuse_ino_t ino, const std::string& clave, bool vaciar);
+  // Closes a handle of a staging copy: confirms what it wrote and, at the last close of a
+  // copy written to, queues its upload (or drops the copy of a deleted file).
+  void soltarCopia(Abierto& a);
+  // The node of this copy was deleted: nothing of it goes up, and its bytes go once the last
+  // handle on them is closed.
+  void descartarCopia(const std::string& clave);
   // The cached file of a service file, fetched first when missing or old; from a task.
   void conContenido(
       const Nodo& n,
       std::function<void(std::optional<std::filesystem::path>, std::exception_ptr)> luego);
   // Makes the staging copy an entry with the node's current identity, name and place.
   void confirmar(const std::string& clave, fuse_ino_t ino);
-  void alSubir(const Pendiente& p, const fp::Item& item, bool final);
+  // An upload reached the service: a new file takes its identifier, and a copy nobody wrote
+  // into since the upload began (`cambios` still the same) is handed over to the cache.
+  void alSubir(const Pendiente& p, std::uint64_t cambios, const fp::Item& item);
+  // With candado held: the copy's bytes become the cache's file of that version, and the node
+  // reads from there from now on; the entry is done.
+  void entregar(const std::string& clave, Entregable entregable);
+  // With candado held: the copy's last handle closed; it goes up if written, is handed over
+  // if the service has it whole, or goes if it never held a change.
+  void ultimoCierre(const Abierto& a);
+  void soltarSinCambios(const Abierto& a);
+  // The service has another item under the entry's name: the entry takes a conflict name,
+  // here and in the store. Gives the new name.
+  std::string alChocar(const Pendiente& p);
+
   // Tells the kernel's caches that an item moved, changed or left. Never from a request's
   // own path (the kernel may hold the folder's lock until that request is answered): there,
   // `avisarLuego` hands it to the notifier thread.
   void avisarKernel(const std::optional<Nodo>& antes, const std::optional<Nodo>& despues);
-  void avisarLuego(std::vector<Nodo> idos);
+  void avisarLuego(std::vector<Aviso> avisos);
   void avisar(std::stop_token parar);  // the notifier thread's loop
 
-  DominioRegistrado dominio;
+  DominioRegistrado dominio;  // first: its identifier is checked before any folder is made
   std::filesystem::path punto;
+  Vivos vivos;  // before everything that may hold a request
+  Manijas<Abierto> archivos;
+  Manijas<Listado> listados;
   ExtensionVemlo ext;
   Arbol arbol;
   CacheContenidos cache;
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
 
-  mutable std::mutex candado;                     // guards abiertas and sucias
+  mutable std::mutex candado;  // guards the four below, and every copy's hand-over
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key
-  std::unordered_map<std::string, bool> sucias;   // staging keys written since confirmed
+  std::set<std::string> sucias;                   // staging keys confirmed since last queued
+  std::set<std::string> descartadas;              // copies of deleted files still open
+  std::unordered_map<std::string, Entregable> entregables;  // uploaded whole, still open
 
   std::mutex candadoAvisos;  // guards avisos
   std::condition_variable_any hayAvisos;
-  std::vector<Nodo> avisos;  // items that left their folder, for the notifier
+  std::vector<Aviso> avisos;  // changes for the notifier
 
-  fuse_session* sesion = nullptr;
+  std::atomic<fuse_session*> sesion = nullptr;  // set by montar, cleared by desmontar
   std::jthread bucle;
   std::jthread avisador;
   std::mutex candadoSenal;  // one change enumeration at a time; guards ancla
@@ -109,20 +194,32 @@ inline Volumen::Estado& estadoDe(fuse_req_t req) {
   return *static_cast<Volumen::Estado*>(fuse_req_userdata(req));
 }
 
-inline void contar(fuse_req_t req, Llamada llamada) {
-  ++estadoDe(req).llamadas[static_cast<std::size_t>(llamada)];
+[[noreturn]] inline void fallaSistema(int codigo) {
+  throw std::system_error(codigo, std::generic_category());
 }
 
-// Runs a callback's body; a failure it throws becomes its one reply. Bodies reply last, or
-// hand the request to a task as their last step.
+// Runs `cuerpo` and answers its failure, if it threw, as the request's one answer.
 template <class F>
-void atender(fuse_req_t req, F&& cuerpo) {
+void atender(Pedido& pedido, F&& cuerpo) {
   try {
     cuerpo();
   } catch (...) {
-    fuse_reply_err(req, errnoDe(std::current_exception()));
+    pedido.error(errnoDe(std::current_exception()));
   }
 }
+
+// A callback's start: takes the request (counted as `llamada`, when given) and runs
+// `cuerpo(respuesta, estado)`, which answers it or hands it to a continuation.
+template <class F>
+void atender(fuse_req_t req, std::optional<Llamada> llamada, F&& cuerpo) {
+  auto& e = estadoDe(req);
+  if (llamada) ++e.llamadas[static_cast<std::size_t>(*llamada)];
+  const auto respuesta = std::make_shared<Pedido>(req, e.vivos);
+  atender(*respuesta, [&] { cuerpo(respuesta, e); });
+}
+
+// A name for a new entry: too long for a file name here, or not a name at all, fails.
+void exigirNombre(const char* nombre);
 
 // The operations of each source, put together in volumen.cpp.
 void operacionesDeArchivos(fuse_lowlevel_ops& ops);

@@ -36,7 +36,12 @@ std::exception_ptr errorDeSistema(std::exception_ptr fallo) {
   try {
     std::rethrow_exception(fallo);
   } catch (const ErrorVemlo& e) {
-    return std::make_exception_ptr(deServicio(e));
+    // The service's error travels nested inside, for whoever shows a person why.
+    try {
+      std::throw_with_nested(deServicio(e));
+    } catch (...) {
+      return std::current_exception();
+    }
   } catch (...) {
     return fallo;
   }

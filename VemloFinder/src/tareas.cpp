@@ -6,9 +6,14 @@
 namespace vemlo::finder {
 
 Tareas::~Tareas() {
+  detener();
+}
+
+void Tareas::detener() {
   std::list<Hilo> hilos;
   {
     std::lock_guard candado(candado_);
+    detenida_ = true;
     hilos.swap(hilos_);
   }
   for (auto& h : hilos) h.hilo.request_stop();
@@ -35,6 +40,7 @@ void Tareas::lanzar(fp::ProgressPtr progreso, std::function<void(std::stop_token
         *hecho = true;
       });
   std::lock_guard candado(candado_);
+  if (detenida_) hilo.request_stop();
   recoger();
   hilos_.push_back({std::move(hilo), std::move(hecho)});
 }

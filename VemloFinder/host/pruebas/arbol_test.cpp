@@ -32,7 +32,51 @@ TEST_P(NombreImposible, QuedaFuera) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Nombres, NombreImposible,
-                         testing::Values("", ".", "..", "a/b", "../x", std::string("a\0b", 3)));
+                         testing::Values("", ".", "..", "a/b", "../x", std::string("a\0b", 3),
+                                         std::string(256, 'n')));
+
+struct FilaConflicto {
+  std::string nombre;
+  int n;
+  std::string esperado;
+};
+
+class Conflicto : public testing::TestWithParam<FilaConflicto> {};
+
+TEST_P(Conflicto, GuardaLaExtensionYCabe) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const auto cuando = std::chrono::sys_days{std::chrono::December / 7 / 2026} +
+                      std::chrono::hours(10) + std::chrono::minutes(15);
+  const auto nombre = nombreEnConflicto(GetParam().nombre, cuando, GetParam().n);
+  EXPECT_EQ(nombre, GetParam().esperado);
+  EXPECT_TRUE(nombreValido(nombre));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nombres, Conflicto,
+    testing::Values(FilaConflicto{"Ocupada", 1, "Ocupada (conflict 2026-12-07 10.15)"},
+                    FilaConflicto{"informe.pdf", 1, "informe (conflict 2026-12-07 10.15).pdf"},
+                    FilaConflicto{"a.tar.gz", 3, "a.tar (conflict 2026-12-07 10.15 3).gz"},
+                    FilaConflicto{".bashrc", 1, ".bashrc (conflict 2026-12-07 10.15)"},
+                    FilaConflicto{std::string(250, 'n') + ".txt", 1,
+                                  std::string(223, 'n') + " (conflict 2026-12-07 10.15).txt"},
+                    FilaConflicto{[] {
+                                    std::string s;
+                                    for (int i = 0; i < 120; ++i) s += "ñ";
+                                    return s;
+                                  }(),
+                                  1,
+                                  [] {
+                                    std::string s;
+                                    for (int i = 0; i < 113; ++i) s += "ñ";
+                                    return s + " (conflict 2026-12-07 10.15)";
+                                  }()}));
+
+TEST(Arbol, UnNombreDe255BytesCabe) {
+  Arbol arbol;
+  EXPECT_TRUE(arbol.aplicar(*item("a:1", fp::rootContainer, std::string(255, 'n'))));
+}
 
 TEST(Arbol, ListadosQueCambian) {
   Arbol arbol;

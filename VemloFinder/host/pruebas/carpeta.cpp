@@ -1,29 +1,45 @@
 // The mount tests' service, host process and shell.
 #include "carpeta.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "montajes.h"
 #include "vemlo/sesion.h"
 
 namespace vemlo::finder::host::pruebas {
 namespace fs = std::filesystem;
 
+// The folder is the child's working directory, never part of the command: a company's name
+// is in it.
 Salida sh(const std::string& orden, const fs::path& carpeta) {
-  const auto completa = "cd '" + carpeta.string() + "' && ( " + orden + " ) 2>&1";
+  int tubo[2];
+  if (pipe2(tubo, O_CLOEXEC) != 0) return {};
+  posix_spawn_file_actions_t acciones;
+  posix_spawn_file_actions_init(&acciones);
+  posix_spawn_file_actions_addchdir_np(&acciones, carpeta.c_str());
+  posix_spawn_file_actions_adddup2(&acciones, tubo[1], 1);
+  posix_spawn_file_actions_adddup2(&acciones, tubo[1], 2);
+  const char* argv[] = {"sh", "-c", orden.c_str(), nullptr};
+  pid_t hijo = -1;
+  const int fallo =
+      posix_spawn(&hijo, "/bin/sh", &acciones, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&acciones);
+  close(tubo[1]);
   Salida salida;
-  FILE* tubo = popen(completa.c_str(), "r");
-  if (!tubo) return salida;
   char bloque[4096];
-  for (std::size_t n; (n = fread(bloque, 1, sizeof bloque, tubo)) > 0;)
-    salida.texto.append(bloque, n);
-  const int estado = pclose(tubo);
+  for (ssize_t n; (n = read(tubo[0], bloque, sizeof bloque)) > 0;)
+    salida.texto.append(bloque, static_cast<std::size_t>(n));
+  close(tubo[0]);
+  int estado = 0;
+  if (fallo != 0 || waitpid(hijo, &estado, 0) < 0) return salida;
   salida.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
   return salida;
 }
@@ -37,19 +53,10 @@ bool esperar(const std::function<bool()>& condicion, std::chrono::milliseconds p
   return true;
 }
 
-namespace {
-
-bool montado(const fs::path& punto) {
-  std::ifstream info("/proc/self/mountinfo");
-  std::string linea;
-  while (std::getline(info, linea))
-    if (linea.find(" " + punto.string() + " ") != std::string::npos &&
-        linea.find("fuse.vemlo") != std::string::npos)
-      return true;
-  return false;
+std::string leer(const fs::path& ruta) {
+  std::ifstream entrada(ruta, std::ios::binary);
+  return {std::istreambuf_iterator<char>(entrada), {}};
 }
-
-}  // namespace
 
 void ConCarpeta::SetUp() {
   if (access("/dev/fuse", R_OK | W_OK) != 0)
@@ -86,9 +93,15 @@ void ConCarpeta::arrancarHost() {
     execl(VEMLO_FINDER_BINARIO, "vemlo-finder", nullptr);
     _exit(127);
   }
-  for (const auto& d : getDomains())
-    ASSERT_TRUE(esperar([&] { return montado(puntoDeMontaje(d)); }, 20s))
-        << "not mounted: " << puntoDeMontaje(d);
+  // The host's word, not the mount table: a mount left by a host that died is listed too.
+  const auto montados = [&] {
+    const auto e = estado();
+    if (!e.is_object()) return false;
+    for (const auto& d : e.at("dominios"))
+      if (d.at("enabled") && !d.at("montado")) return false;
+    return true;
+  };
+  ASSERT_TRUE(esperar(montados, 20s)) << pedir("--estado");
 }
 
 void ConCarpeta::detenerHost() {
@@ -98,7 +111,9 @@ void ConCarpeta::detenerHost() {
   host = -1;
   EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0)
       << "vemlo-finder ended with " << estado;
-  for (const auto& d : getDomains()) EXPECT_FALSE(montado(puntoDeMontaje(d)));
+  const auto montajes = leer("/proc/self/mountinfo");
+  for (const auto& d : getDomains())
+    EXPECT_EQ(montajesEn(montajes, puntoDeMontaje(d), getuid()), 0u) << puntoDeMontaje(d);
 }
 
 void ConCarpeta::matarHost() {
@@ -109,6 +124,28 @@ void ConCarpeta::matarHost() {
 
 std::string ConCarpeta::pedir(const std::string& linea) const {
   return sh(std::string(VEMLO_FINDER_BINARIO) + " " + linea, "/").texto;
+}
+
+nlohmann::json ConCarpeta::estado() const {
+  return nlohmann::json::parse(pedir("--estado"), nullptr, false);
+}
+
+bool ConCarpeta::sinPendientes(std::chrono::milliseconds plazo) const {
+  return esperar(
+      [&] {
+        const auto e = estado();
+        if (!e.is_object()) return false;
+        for (const auto& d : e.at("dominios"))
+          if (!d.at("pendientes").empty()) return false;
+        return true;
+      },
+      plazo);
+}
+
+std::string ConCarpeta::local(const std::string& nombre, const std::string& bytes) const {
+  const auto ruta = fs::path(std::getenv("HOME")) / nombre;
+  std::ofstream(ruta, std::ios::binary) << bytes;
+  return ruta.string();
 }
 
 std::optional<std::string> ConCarpeta::enServicio(const std::string& ruta) const {

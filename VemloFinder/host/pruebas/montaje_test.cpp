@@ -3,29 +3,12 @@
 #include <fstream>
 
 #include "carpeta.h"
+#include "montajes.h"
 
 namespace vemlo::finder::host::pruebas {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Carpeta : public ConCarpeta {
- protected:
-  void SetUp() override {
-    ConCarpeta::SetUp();
-    if (IsSkipped()) return;
-    registrar("Acme");
-    arrancarHost();
-  }
-  std::string local(const std::string& nombre, const std::string& bytes) const {
-    const auto ruta = fs::path(std::getenv("HOME")) / nombre;
-    std::ofstream(ruta, std::ios::binary) << bytes;
-    return ruta.string();
-  }
-  bool llega(const std::string& ruta, const std::string& bytes) const {
-    return esperar([&] { return enServicio(ruta) == bytes; });
-  }
-};
 
 TEST_F(Carpeta, ListarYLeer) {
   const auto ls = enMontaje("ls -l");
@@ -115,6 +98,7 @@ TEST_F(Carpeta, TrasUnKillNueveTodoLlegaEntero) {
   EXPECT_EQ(sh(orden + "true", std::getenv("HOME")).estado, 0);
   matarHost();  // leaves a dead mount behind, which the next host clears
   arrancarHost();
+  EXPECT_EQ(montajesEn(leer("/proc/self/mountinfo"), punto(), getuid()), 1u);
   for (int i = 0; i < 20; ++i) {
     std::ifstream f(fs::path(std::getenv("HOME")) / ("f" + std::to_string(i) + ".bin"));
     const std::string bytes{std::istreambuf_iterator<char>(f), {}};
@@ -134,6 +118,8 @@ class SoloLectura : public ConCarpeta {
 
 TEST_F(SoloLectura, NoSeEscribe) {
   const auto raiz = punto("Beta");
+  // Before anything walked the tree.
+  EXPECT_EQ(sh("stat -c %A .", raiz).texto, "dr-xr-xr-x\n");
   EXPECT_EQ(sh("cat Manuales/notas.txt", raiz).texto, "Notas del equipo de Beta.\n");
   for (const char* orden :
        {"touch x", "mkdir y", "rm Manuales/notas.txt", "echo z >> Manuales/notas.txt"}) {

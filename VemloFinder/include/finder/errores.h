@@ -7,8 +7,8 @@
 namespace vemlo::finder {
 
 // A service failure (ErrorVemlo) becomes the file-provider or Cocoa error the system
-// understands; any other failure, the extension's own file-provider errors among them, is
-// returned unchanged.
+// understands, with the ErrorVemlo nested in it (std::rethrow_if_nested finds it); any other
+// failure, the extension's own file-provider errors among them, is returned unchanged.
 std::exception_ptr errorDeSistema(std::exception_ptr fallo);
 
 }  // namespace vemlo::finder

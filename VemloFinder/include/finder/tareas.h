@@ -23,8 +23,11 @@ class Tareas {
   Tareas& operator=(const Tareas&) = delete;
 
   // Starts `tarea`; its stop token fires when `progreso` (if any) is cancelled or when the
-  // Tareas is destroyed.
+  // Tareas is stopped (at once for a task started after that, which still ends, and calls its
+  // completion, as a cancelled one).
   void lanzar(fp::ProgressPtr progreso, std::function<void(std::stop_token)> tarea);
+  // Asks every running task to stop and waits for them (the destructor does it too).
+  void detener();
 
  private:
   struct Hilo {
@@ -33,8 +36,9 @@ class Tareas {
   };
   void recoger();  // joins finished threads; with candado_ held
 
-  std::mutex candado_;  // guards hilos_
+  std::mutex candado_;  // guards hilos_ and detenida_
   std::list<Hilo> hilos_;
+  bool detenida_ = false;
 };
 
 }  // namespace vemlo::finder
