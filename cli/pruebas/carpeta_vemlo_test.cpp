@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "comun.h"
+#include "vemlo/mensajes.h"
 
 namespace vemlo::pruebas {
 namespace {
@@ -85,6 +87,12 @@ int esperarFin(pid_t pid, std::chrono::milliseconds plazo) {
   return termino ? estado : -1;
 }
 
+std::string idEmpresa(const ClienteHttp& cliente, const std::string& nombre) {
+  for (const auto& empresa : cliente.leer<Cuenta>("/v1/yo").organizaciones)
+    if (empresa.nombre == nombre) return empresa.id;
+  throw std::runtime_error("sin empresa " + nombre);
+}
+
 class CarpetaVemlo : public testing::Test, public ConServicio {
  protected:
   void SetUp() override {
@@ -122,7 +130,7 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
             "No company has a Vemlo folder yet. Switch one on with: vemlo-cli folder on\n")
       << r.resumen();
 
-  entrarComo(correoDemo);
+  const auto demo = entrarComo(correoDemo);
   r = cli({"folder", "on", "--company", "Acme"});
   ASSERT_EQ(r.estado, 0) << r.resumen();
   const std::string frase = "The Vemlo folder of Acme is at ";
@@ -147,6 +155,19 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
   EXPECT_EQ(estado[0]["montado"], true);
   EXPECT_EQ(estado[0]["puntoDeMontaje"], punto.string());
   EXPECT_TRUE(estado[0]["pendientes"].is_array());
+
+  // An upload the service refuses for good is shown with its reason.
+  ajustarEmpresa(servicio.base(), {{"organizacionId", idEmpresa(demo, "Acme")}, {"tope", true}});
+  std::ofstream(punto / "tope.txt") << "uno";
+  const auto detenida =
+      "tope.txt: " + mensaje("tope", false) + " (not retried until it is saved again)\n";
+  EXPECT_TRUE(esperar(
+      [&] {
+        return contiene(cli({"folder", "status"}).salida, detenida);
+      },
+      20s))
+      << cli({"folder", "status"}).resumen();
+  ajustarEmpresa(servicio.base(), {{"organizacionId", idEmpresa(demo, "Acme")}, {"tope", false}});
 
   r = cli({"folder", "off", "--company", "Acme"});
   EXPECT_EQ(r.salida, "The Vemlo folder of Acme is off.\n") << r.resumen();

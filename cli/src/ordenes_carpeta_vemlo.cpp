@@ -193,6 +193,23 @@ std::string pendientesDe(const json& entrada) {
   return pos != entrada.end() && pos->is_array() ? std::to_string(pos->size()) : "-";
 }
 
+// Under the table, each upload that failed: why, in a sentence, and whether it is retried.
+void imprimirFallos(const json& dominios) {
+  for (const auto& entrada : dominios) {
+    const auto pos = entrada.find("pendientes");
+    if (pos == entrada.end() || !pos->is_array()) continue;
+    for (const auto& p : *pos) {
+      const auto motivo = p.value("ultimoFallo", "");
+      if (motivo.empty()) continue;
+      const auto espera = p.value("detenida", false) ? tr("not retried until it is saved again",
+                                                          "no se reintenta hasta "
+                                                          "que se guarde de nuevo")
+                                                     : tr("will try again", "se reintentará");
+      imprimir(p.value("nombre", "") + ": " + motivo + " (" + espera + ")");
+    }
+  }
+}
+
 int mostrarEstado(const DatosCarpeta& datos) {
   auto estado = estadoDelAnfitrion();
   const bool enMarcha = estado.has_value();
@@ -217,6 +234,7 @@ int mostrarEstado(const DatosCarpeta& datos) {
                 situacion(entrada, enMarcha)});
   }
   tabla.imprimir();
+  imprimirFallos(dominios);
   return hecho;
 }
 

@@ -162,8 +162,14 @@ std::optional<std::string> ConCarpeta::enServicio(const std::string& ruta) const
     carpetaId = c->id;
   }
   const auto vista = demo->carpeta(carpetaId);
-  for (const auto& a : vista.archivos)
-    if (a.nombre == pasos.back()) return descargar(*demo, a.id);
+  for (const auto& a : vista.archivos) {
+    if (a.nombre != pasos.back()) continue;
+    try {
+      return descargar(*demo, a.id);
+    } catch (const std::runtime_error&) {
+      return std::nullopt;  // a newer version replaced it meanwhile: ask again
+    }
+  }
   return std::nullopt;
 }
 

@@ -53,7 +53,7 @@ class ConCarpeta : public testing::Test {
   // True once the host has nothing pending to upload for any domain.
   bool sinPendientes(std::chrono::milliseconds plazo = 30s) const;
   // The bytes of the service's file at `ruta` below Acme's root ("Fotos/playa.jpg"), or
-  // nothing when there is none.
+  // nothing when there is none (or its version changed while it was being fetched).
   std::optional<std::string> enServicio(const std::string& ruta) const;
   const Organizacion& empresa(const std::string& nombre) const;
 
