@@ -67,7 +67,7 @@ bool esErrorDeProveedor(std::exception_ptr e, fp::FileProviderCode code) {
 
 // The table's nodes answer names and attributes; `fresca` lists a folder first when needed.
 void buscar(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  atender(req, Llamada::lookup, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, Llamada::lookup, [&](const Respuesta& r, Volumen::Estado& e) {
     if (std::strlen(nombre) > limiteNombre) fallaSistema(ENAMETOOLONG);
     e.fresca(padre, [r, padre, nombre = std::string(nombre), &e](std::exception_ptr error) {
       if (error) return static_cast<void>(r->error(errnoDe(error)));
@@ -77,7 +77,7 @@ void buscar(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
 }
 
 void atributosDe(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
-  atender(req, Llamada::getattr, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, Llamada::getattr, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto responder = [r, ino, &e] {
       const auto n = e.arbol.porIno(ino);
       if (!n) return static_cast<void>(r->error(ENOENT));
@@ -90,7 +90,7 @@ void atributosDe(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
 }
 
 void abrirCarpeta(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     e.fresca(ino, [r, ino, fi = *fi, &e](std::exception_ptr error) mutable {
       if (error) return static_cast<void>(r->error(errnoDe(error)));
       auto* const listado = e.listados.guardar(std::make_unique<Listado>());
@@ -102,7 +102,7 @@ void abrirCarpeta(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
 }
 
 void leerCarpeta(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fuse_file_info* fi) {
-  atender(req, Llamada::readdir, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, Llamada::readdir, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto& nodos = reinterpret_cast<Listado*>(fi->fh)->nodos;
     std::vector<char> buffer(tamano);
     std::size_t usado = 0;
@@ -126,14 +126,14 @@ void leerCarpeta(fuse_req_t req, fuse_ino_t ino, size_t tamano, off_t desde, fus
 }
 
 void soltarCarpeta(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     e.listados.soltar(reinterpret_cast<Listado*>(fi->fh));
     r->error(0);
   });
 }
 
 void espacio(fuse_req_t req, fuse_ino_t) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     struct statvfs st {};
     if (statvfs(e.cache.carpeta().c_str(), &st) != 0) fallaSistema(errno);
     st.f_namemax = limiteNombre;

@@ -19,11 +19,6 @@ Abierto& abierto(fuse_file_info* fi) {
   return *reinterpret_cast<Abierto*>(fi->fh);
 }
 
-Nodo presente(const std::optional<Nodo>& n) {
-  if (!n || !n->presente) fallaSistema(ENOENT);
-  return *n;
-}
-
 bool paraEscribir(int flags) {
   return (flags & O_ACCMODE) != O_RDONLY;
 }
@@ -69,7 +64,7 @@ void conCopia(Volumen::Estado& e, fuse_ino_t ino, bool vaciar,
 // again when the copy was handed over to the cache on the way.
 void conCopiaAbierta(Respuesta r, Volumen::Estado& e, fuse_ino_t ino, bool vaciar,
                      std::function<void(Abierto)> usar, int vueltas = vueltasDeCopia) {
-  conCopia(e, ino, vaciar, [=, &e](std::string clave, std::exception_ptr error) {
+  conCopia(e, ino, vaciar, [=, &e](const std::string& clave, std::exception_ptr error) {
     if (error) return static_cast<void>(r->error(errnoDe(error)));
     atender(*r, [&] {
       auto a = e.tomarCopia(ino, clave, vaciar);
@@ -102,7 +97,7 @@ void abrirCache(Respuesta r, Volumen::Estado& e, const Nodo& n, fuse_file_info f
 }
 
 void abrir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  atender(req, Llamada::open, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, Llamada::open, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto n = presente(e.arbol.porIno(ino));
     if (n.esCarpeta) fallaSistema(EISDIR);
     const bool escribir = paraEscribir(fi->flags);
@@ -115,7 +110,7 @@ void abrir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
 }
 
 void crear(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto carpeta = presente(e.arbol.porIno(padre));
     if (!(carpeta.capacidades & fp::writing)) fallaSistema(EACCES);
     exigirNombre(nombre);
@@ -137,7 +132,7 @@ void crear(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_fi
 }
 
 void leer(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
-  atender(req, Llamada::read, [&](Respuesta r, Volumen::Estado&) {
+  atender(req, Llamada::read, [&](const Respuesta& r, Volumen::Estado&) {
     fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
     buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
     buf.buf[0].fd = abierto(fi).fd.get();
@@ -148,7 +143,7 @@ void leer(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info
 
 void escribir(fuse_req_t req, fuse_ino_t, const char* datos, size_t tamano, off_t desde,
               fuse_file_info* fi) {
-  atender(req, Llamada::write, [&](Respuesta r, Volumen::Estado&) {
+  atender(req, Llamada::write, [&](const Respuesta& r, Volumen::Estado&) {
     auto& a = abierto(fi);
     if (a.clave.empty()) fallaSistema(EBADF);
     const auto n = pwrite(a.fd.get(), datos, tamano, desde);
@@ -160,7 +155,7 @@ void escribir(fuse_req_t req, fuse_ino_t, const char* datos, size_t tamano, off_
 
 // A handle that wrote makes its bytes durable and its entry pending at each close.
 void alCerrar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     auto& a = abierto(fi);
     if (a.sucio) {
       e.confirmar(a.clave, a.ino);  // syncs the copy before its record
@@ -171,14 +166,14 @@ void alCerrar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
 }
 
 void soltar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     if (const auto a = e.archivos.soltar(&abierto(fi))) cerrar(e, *a);
     r->error(0);
   });
 }
 
 void sincronizar(fuse_req_t req, fuse_ino_t, int, fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado&) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado&) {
     r->error(::fsync(abierto(fi).fd.get()) == 0 ? 0 : errno);
   });
 }
@@ -209,7 +204,7 @@ void exigirConservables(const struct stat& actual, const struct stat& pedido, in
 
 void cambiarAtributos(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int cambios,
                       fuse_file_info* fi) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto n = presente(e.arbol.porIno(ino));
     exigirConservables(e.atributos(n), *attr, cambios);
     if (!(cambios & FUSE_SET_ATTR_SIZE)) return responderAtributos(*r, e, ino);

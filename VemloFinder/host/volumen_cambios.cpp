@@ -8,11 +8,6 @@
 namespace vemlo::finder::host {
 namespace {
 
-Nodo presente(const std::optional<Nodo>& n) {
-  if (!n || !n->presente) fallaSistema(ENOENT);
-  return *n;
-}
-
 void exigirEscritura(const Nodo& carpeta) {
   if (!(carpeta.capacidades & fp::writing)) fallaSistema(EACCES);
 }
@@ -39,7 +34,7 @@ fp::PlainItem comoItem(const std::string& id, const std::string& padre, const st
 }
 
 void crearCarpeta(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto carpeta = presente(e.arbol.porIno(padre));
     exigirEscritura(carpeta);
     exigirNombre(nombre);
@@ -82,7 +77,7 @@ void borrar(Respuesta r, Volumen::Estado& e, const Nodo& n) {
 }
 
 void borrarArchivo(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto n = presente(e.arbol.hijo(padre, nombre));
     if (n.esCarpeta) fallaSistema(EISDIR);
@@ -91,7 +86,7 @@ void borrarArchivo(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
 }
 
 void borrarCarpeta(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto n = presente(e.arbol.hijo(padre, nombre));
     if (!n.esCarpeta) fallaSistema(ENOTDIR);
@@ -179,7 +174,7 @@ void reemplazar(Respuesta r, Volumen::Estado& e, const Nodo& origen, const Nodo&
 
 void renombrar(fuse_req_t req, fuse_ino_t padre, const char* nombre, fuse_ino_t nuevoPadre,
                const char* nuevoNombre, unsigned int banderas) {
-  atender(req, std::nullopt, [&](Respuesta r, Volumen::Estado& e) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     if (banderas & RENAME_EXCHANGE) fallaSistema(EINVAL);
     exigirEscritura(presente(e.arbol.porIno(padre)));
     const auto carpeta = presente(e.arbol.porIno(nuevoPadre));
@@ -198,15 +193,15 @@ void renombrar(fuse_req_t req, fuse_ino_t padre, const char* nombre, fuse_ino_t 
 
 // Links, devices, pipes and sockets have no place in the service.
 void enlazar(fuse_req_t req, const char*, fuse_ino_t, const char*) {
-  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
+  atender(req, std::nullopt, [](const Respuesta& r, Volumen::Estado&) { r->error(ENOTSUP); });
 }
 
 void crearEspecial(fuse_req_t req, fuse_ino_t, const char*, mode_t, dev_t) {
-  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
+  atender(req, std::nullopt, [](const Respuesta& r, Volumen::Estado&) { r->error(ENOTSUP); });
 }
 
 void enlazarDuro(fuse_req_t req, fuse_ino_t, fuse_ino_t, const char*) {
-  atender(req, std::nullopt, [](Respuesta r, Volumen::Estado&) { r->error(ENOTSUP); });
+  atender(req, std::nullopt, [](const Respuesta& r, Volumen::Estado&) { r->error(ENOTSUP); });
 }
 
 }  // namespace

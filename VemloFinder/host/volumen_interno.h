@@ -198,6 +198,12 @@ inline Volumen::Estado& estadoDe(fuse_req_t req) {
   throw std::system_error(codigo, std::generic_category());
 }
 
+// The node, when it is in the tree; else the request fails with ENOENT.
+inline Nodo presente(const std::optional<Nodo>& n) {
+  if (!n || !n->presente) fallaSistema(ENOENT);
+  return *n;
+}
+
 // Runs `cuerpo` and answers its failure, if it threw, as the request's one answer.
 template <class F>
 void atender(Pedido& pedido, F&& cuerpo) {
