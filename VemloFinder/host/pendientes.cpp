@@ -192,12 +192,14 @@ void Pendientes::confirmar(const Pendiente& pendiente) {
   std::lock_guard candado(candado_);
   const auto existente = entradas_.find(pendiente.clave);
   const bool hay = existente != entradas_.end();
-  auto datos = pendiente;
-  if (datos.id.empty() && hay) datos.id = existente->second.datos.id;
   const auto orden = hay ? existente->second.orden : orden_ + 1;
-  escribirRegistro(datos, orden);
+  escribirRegistro(pendiente, orden);
   orden_ = std::max(orden_, orden);
-  entradas_[datos.clave] = {datos, orden, hay ? existente->second.cambios + 1 : 1};
+  entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1};
+}
+
+void Pendientes::sincronizarCopia(const std::string& clave) const {
+  sincronizar(copia(clave), 0);
 }
 
 void Pendientes::actualizar(const Pendiente& pendiente) {

@@ -37,10 +37,12 @@ class Pendientes {
   std::filesystem::path nuevaCopia(std::string& clave);
   // Makes `clave` an entry with these facts: syncs its copy and writes its record atomically;
   // once it returns, the entry survives a crash. The clave must come from `nuevaCopia`, and
-  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written). An
-  // entry keeps the identifier it had (a new file's, from its first upload) when `pendiente`
-  // brings none. Each call counts as one change of the entry.
+  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written).
+  // Each call counts as one change of the entry.
   void confirmar(const Pendiente& pendiente);
+  // Flushes the copy's bytes to the disk, as confirmar does first: done before, outside a
+  // caller's lock, it leaves confirmar only the small record to write.
+  void sincronizarCopia(const std::string& clave) const;
   // Replaces the record's facts (new name or parent after a rename, new id after the first
   // upload, attempts and last failure); std::out_of_range when `clave` is not an entry.
   void actualizar(const Pendiente& pendiente);

@@ -328,18 +328,20 @@ void Volumen::Estado::conContenido(
 }
 
 void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {
+  pendientes.sincronizarCopia(clave);  // the slow part, outside the lock
+  // Under the lock, so that the record has the node's identity as it is: the first upload of a
+  // new file may be giving it the service's identifier right now.
+  std::lock_guard bloqueo(candado);
   const auto n = arbol.porIno(ino);
-  if (!n || !n->presente) return;  // deleted while open: nothing of it is to be kept
+  // Deleted while open: nothing of it is to be kept.
+  if (!n || !n->presente || descartadas.contains(clave)) return;
   Pendiente p = pendientes.buscar(clave).value_or(Pendiente{});
   p.clave = clave;
-  if (!esLocal(n->id)) p.id = n->id;
+  p.id = esLocal(n->id) ? "" : n->id;
   p.padre = n->padre;
   p.nombre = n->nombre;
   p.detenida = false;  // new bytes: worth another try
   pendientes.confirmar(p);
-  std::lock_guard bloqueo(candado);
-  // Deleted while the record was being written: the record goes again.
-  if (descartadas.contains(clave)) return pendientes.quitarRegistro(clave);
   sucias.insert(clave);
 }
 

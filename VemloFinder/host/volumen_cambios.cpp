@@ -101,6 +101,7 @@ void borrarCarpeta(fuse_req_t req, fuse_ino_t padre, const char* nombre) {
 // The entry's record follows the node's new name and place.
 void seguirNodo(Volumen::Estado& e, const Nodo& n) {
   if (n.clave.empty()) return;
+  std::lock_guard bloqueo(e.candado);  // as confirmar reads node and record
   auto p = e.pendientes.buscar(n.clave);
   if (!p) return;
   p->padre = n.padre;
@@ -137,8 +138,11 @@ void mover(Respuesta r, Volumen::Estado& e, const Nodo& n, const Nodo& carpeta,
 // trash.
 void ocupar(Respuesta r, Volumen::Estado& e, const Nodo& origen, const std::string& clave,
             const Nodo& destino) {
-  const auto n = presente(e.arbol.ocupar(origen.id, destino.id));
-  e.arbol.fijarClave(destino.id, clave);
+  auto n = presente(e.arbol.ocupar(origen.id, destino.id));
+  // A target the service does not know yet: the node is the new file of this staging copy, so
+  // that its first upload gives it the service's identifier.
+  if (esLocal(destino.id)) n = presente(e.arbol.cambiarId(destino.id, idLocal(clave)));
+  e.arbol.fijarClave(n.id, clave);
   if (!destino.clave.empty() && destino.clave != clave) e.descartarCopia(destino.clave);
   e.cache.olvidar(destino.id);
   e.confirmar(clave, n.ino);
@@ -208,6 +212,7 @@ void enlazarDuro(fuse_req_t req, fuse_ino_t, fuse_ino_t, const char*) {
 
 void Volumen::Estado::alSubir(const Pendiente& p, std::uint64_t cambios, const fp::Item& item) {
   const auto id = item.itemIdentifier();
+  std::lock_guard bloqueo(candado);
   if (p.id.empty()) {
     arbol.cambiarId(idLocal(p.clave), id);
     if (auto conId = pendientes.buscar(p.clave)) {
@@ -215,7 +220,6 @@ void Volumen::Estado::alSubir(const Pendiente& p, std::uint64_t cambios, const f
       pendientes.actualizar(*conId);
     }
   }
-  std::lock_guard bloqueo(candado);
   // Written since the upload began: the newer bytes go up next.
   if (sucias.contains(p.clave) || pendientes.cambios(p.clave) != cambios ||
       !pendientes.buscar(p.clave))
@@ -243,10 +247,13 @@ std::string Volumen::Estado::alChocar(const Pendiente& p) {
   auto nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), 1);
   for (int n = 2; carpeta && arbol.hijo(carpeta->ino, nombre) && n < 1000; ++n)
     nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), n);
-  if (antes) arbol.mover(antes->id, p.padre, nombre);
-  if (auto renombrada = pendientes.buscar(p.clave)) {
-    renombrada->nombre = nombre;
-    pendientes.actualizar(*renombrada);
+  {
+    std::lock_guard bloqueo(candado);  // as confirmar reads node and record
+    if (antes) arbol.mover(antes->id, p.padre, nombre);
+    if (auto renombrada = pendientes.buscar(p.clave)) {
+      renombrada->nombre = nombre;
+      pendientes.actualizar(*renombrada);
+    }
   }
   if (antes) avisarLuego({{antes, arbol.porId(antes->id)}});
   return nombre;

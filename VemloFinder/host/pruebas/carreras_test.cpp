@@ -214,20 +214,41 @@ TEST_F(Carpeta, UnRechazoFirmeSeDetieneYSeVe) {
   EXPECT_TRUE(sinPendientes());
 }
 
+// Switched off while an upload is on its way: the folder goes at once, every task ends before
+// what it uses, and the file arrives once the folder is back.
+TEST_F(Carpeta, ApagarConUnaSubidaEnCaminoNoPierdeNada) {
+  subidasLentas(*servicio, 3000, 1);
+  EXPECT_EQ(enMontaje("printf 'en camino' > camino.txt && ls Fotos").estado, 0);
+  setUserEnabled(empresa("Acme").id, false);
+  ASSERT_TRUE(
+      esperar([&] { return pedir("--estado").find("switched off") != std::string::npos; }, 10s));
+  EXPECT_EQ(montajesEn(leer("/proc/self/mountinfo"), punto(), getuid()), 0u);
+  quitarFallos(servicio->base());
+  setUserEnabled(empresa("Acme").id, true);
+  EXPECT_TRUE(llega("camino.txt", "en camino"));
+  EXPECT_TRUE(sinPendientes());
+}
+
+// How the service treats uploads while the sequence runs.
+enum class Subidas { normales, lentas, fallidas };
+
 struct FilaTortura {
   std::uint64_t semilla;
-  bool lento;  // uploads held back, so that they overlap the writes
+  Subidas subidas;
 };
 
 class Tortuosa : public Carpeta, public testing::WithParamInterface<FilaTortura> {};
 
 TEST_P(Tortuosa, LoQueQuedaEnLaCarpetaQuedaEnElServicio) {
-  const auto [semilla, lento] = GetParam();
-  if (lento) subidasLentas(*servicio, 150, 1000);
+  const auto [semilla, subidas] = GetParam();
+  if (subidas == Subidas::lentas) subidasLentas(*servicio, 150, 1000);
+  if (subidas == Subidas::fallidas)
+    ponerFallos(servicio->base(),
+                {{{"ruta", "^/(v1/subidas$|almacen/subir/)"}, {"estado", 503}, {"veces", 6}}});
   Contenidos quedan;
   ASSERT_NO_THROW(
       quedan = torturar(punto() / "Proyectos", {.semilla = semilla,
-                                                .operaciones = 250,
+                                                .operaciones = 300,
                                                 .archivos = 3,
                                                 .mayorTamano = 192 * 1024,
                                                 .mayorPausa = std::chrono::milliseconds(20)}));
@@ -241,16 +262,18 @@ TEST_P(Tortuosa, LoQueQuedaEnLaCarpetaQuedaEnElServicio) {
       continue;
     }
     EXPECT_TRUE(enElServicio == hay->second) << nombre << ": seed " << semilla;
-    EXPECT_EQ(leer(punto() / "Proyectos" / nombre), hay->second) << nombre;
+    EXPECT_TRUE(leer(punto() / "Proyectos" / nombre) == hay->second) << nombre;
   }
   EXPECT_TRUE(fs::is_empty(datosDeUsuario() / "vemlo-finder" / empresa("Acme").id / "pendientes" /
                            "copias"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Semillas, Tortuosa,
-                         testing::Values(FilaTortura{1, false}, FilaTortura{2, false},
-                                         FilaTortura{6, false}, FilaTortura{3, true},
-                                         FilaTortura{4, true}, FilaTortura{5, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Semillas, Tortuosa,
+    testing::Values(FilaTortura{1, Subidas::normales}, FilaTortura{2, Subidas::normales},
+                    FilaTortura{6, Subidas::normales}, FilaTortura{3, Subidas::lentas},
+                    FilaTortura{4, Subidas::lentas}, FilaTortura{5, Subidas::fallidas},
+                    FilaTortura{7, Subidas::fallidas}));
 
 }  // namespace
 }  // namespace vemlo::finder::host::pruebas
