@@ -186,9 +186,18 @@ fs::path Pendientes::nuevaCopia(std::string& clave) {
 
 void Pendientes::confirmar(const Pendiente& pendiente) {
   validar(pendiente);
+  sincronizarCopia(pendiente.clave);
+  registrar(pendiente);
+}
+
+void Pendientes::sincronizarCopia(const std::string& clave) const {
   // The bytes, and their name in "copias/", reach the disk before the record can exist.
-  sincronizar(copia(pendiente.clave), 0);
+  sincronizar(copia(clave), 0);
   sincronizar(carpeta_ / "copias", O_DIRECTORY);
+}
+
+void Pendientes::registrar(const Pendiente& pendiente) {
+  validar(pendiente);
   std::lock_guard candado(candado_);
   const auto existente = entradas_.find(pendiente.clave);
   const bool hay = existente != entradas_.end();
@@ -196,10 +205,6 @@ void Pendientes::confirmar(const Pendiente& pendiente) {
   escribirRegistro(pendiente, orden);
   orden_ = std::max(orden_, orden);
   entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1};
-}
-
-void Pendientes::sincronizarCopia(const std::string& clave) const {
-  sincronizar(copia(clave), 0);
 }
 
 void Pendientes::actualizar(const Pendiente& pendiente) {
@@ -210,6 +215,17 @@ void Pendientes::actualizar(const Pendiente& pendiente) {
     throw std::out_of_range("no hay un pendiente con la clave " + pendiente.clave);
   escribirRegistro(pendiente, entrada->second.orden);
   entrada->second.datos = pendiente;
+}
+
+void Pendientes::anotarId(const std::string& clave, const std::string& id) {
+  std::lock_guard candado(candado_);
+  const auto entrada = entradas_.find(clave);
+  if (entrada == entradas_.end() || !entrada->second.datos.id.empty()) return;
+  auto datos = entrada->second.datos;
+  datos.id = id;
+  validar(datos);
+  escribirRegistro(datos, entrada->second.orden);
+  entrada->second.datos = datos;
 }
 
 void Pendientes::quitar(const std::string& clave) {

@@ -38,14 +38,18 @@ class Pendientes {
   // Makes `clave` an entry with these facts: syncs its copy and writes its record atomically;
   // once it returns, the entry survives a crash. The clave must come from `nuevaCopia`, and
   // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written).
-  // Each call counts as one change of the entry.
+  // Each call counts as one change of the entry. The same as sincronizarCopia then registrar.
   void confirmar(const Pendiente& pendiente);
-  // Flushes the copy's bytes to the disk, as confirmar does first: done before, outside a
-  // caller's lock, it leaves confirmar only the small record to write.
+  // The slow half of confirmar: the copy's bytes and name reach the disk.
   void sincronizarCopia(const std::string& clave) const;
+  // The quick half, once the copy was synced: the record, written atomically.
+  void registrar(const Pendiente& pendiente);
   // Replaces the record's facts (new name or parent after a rename, new id after the first
   // upload, attempts and last failure); std::out_of_range when `clave` is not an entry.
   void actualizar(const Pendiente& pendiente);
+  // A new file's first upload gave it the service's identifier: the entry, if it is still
+  // there, keeps it.
+  void anotarId(const std::string& clave, const std::string& id);
   // The upload succeeded: removes record and copy (a clave that is no entry is ignored).
   void quitar(const std::string& clave);
   // The file was deleted while still open: removes the record only; the copy is the caller's

@@ -341,7 +341,7 @@ void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {
   p.padre = n->padre;
   p.nombre = n->nombre;
   p.detenida = false;  // new bytes: worth another try
-  pendientes.confirmar(p);
+  pendientes.registrar(p);
   sucias.insert(clave);
 }
 

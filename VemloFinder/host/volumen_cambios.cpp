@@ -212,26 +212,30 @@ void enlazarDuro(fuse_req_t req, fuse_ino_t, fuse_ino_t, const char*) {
 
 void Volumen::Estado::alSubir(const Pendiente& p, std::uint64_t cambios, const fp::Item& item) {
   const auto id = item.itemIdentifier();
-  std::lock_guard bloqueo(candado);
-  if (p.id.empty()) {
-    arbol.cambiarId(idLocal(p.clave), id);
-    if (auto conId = pendientes.buscar(p.clave)) {
-      conId->id = id;
-      pendientes.actualizar(*conId);
-    }
+  bool queda = true;
+  {
+    std::lock_guard bloqueo(candado);
+    if (p.id.empty()) arbol.cambiarId(idLocal(p.clave), id);
+    queda = !entregarSiSePuede(p.clave, cambios, item);
+    arbol.aplicar(item);
   }
-  // Written since the upload began: the newer bytes go up next.
-  if (sucias.contains(p.clave) || pendientes.cambios(p.clave) != cambios ||
-      !pendientes.buscar(p.clave))
-    return static_cast<void>(arbol.aplicar(item));
-  const Entregable entregable{cambios, id, item.itemVersion().contentVersion};
-  // Open, maybe to be written: handed over at its last close if nothing changed by then.
-  if (abiertas.contains(p.clave)) {
-    entregables[p.clave] = entregable;
-    return static_cast<void>(arbol.aplicar(item));
+  // Outside the lock: a record written meanwhile has the node's new identity already.
+  if (queda && p.id.empty()) pendientes.anotarId(p.clave, id);
+}
+
+// With candado held: hands the copy over when nothing was written into it since the upload of
+// its `cambios`-th change began; one still open waits for its last close.
+bool Volumen::Estado::entregarSiSePuede(const std::string& clave, std::uint64_t cambios,
+                                        const fp::Item& item) {
+  if (sucias.contains(clave) || pendientes.cambios(clave) != cambios || !pendientes.buscar(clave))
+    return false;
+  const Entregable entregable{cambios, item.itemIdentifier(), item.itemVersion().contentVersion};
+  if (abiertas.contains(clave)) {
+    entregables[clave] = entregable;
+    return false;
   }
-  entregar(p.clave, entregable);
-  arbol.aplicar(item);
+  entregar(clave, entregable);
+  return true;
 }
 
 void Volumen::Estado::entregar(const std::string& clave, Entregable entregable) {

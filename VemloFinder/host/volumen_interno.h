@@ -141,6 +141,7 @@ struct Volumen::Estado {
   // An upload reached the service: a new file takes its identifier, and a copy nobody wrote
   // into since the upload began (`cambios` still the same) is handed over to the cache.
   void alSubir(const Pendiente& p, std::uint64_t cambios, const fp::Item& item);
+  bool entregarSiSePuede(const std::string& clave, std::uint64_t cambios, const fp::Item& item);
   // With candado held: the copy's bytes become the cache's file of that version, and the node
   // reads from there from now on; the entry is done.
   void entregar(const std::string& clave, Entregable entregable);
