@@ -230,7 +230,8 @@ std::string Volumen::Estado::prepararCopia(const Nodo& n, bool vaciar,
   try {
     if (!vaciar && origen) fs::copy_file(*origen, copia, fs::copy_options::overwrite_existing);
   } catch (...) {
-    fs::remove(copia);
+    std::error_code ignorado;
+    fs::remove(copia, ignorado);
     throw;
   }
   std::lock_guard bloqueo(candado);
@@ -285,13 +286,14 @@ void Volumen::Estado::ultimoCierre(const Abierto& a) {
   } else if (entregable != entregables.end() &&
              entregable->second.cambios == pendientes.cambios(a.clave)) {
     return entregar(a.clave, entregable->second);
-  } else if (!pendientes.buscar(a.clave)) {
+  } else if (!a.sucio && !pendientes.buscar(a.clave)) {
     soltarSinCambios(a);
   }
   entregables.erase(a.clave);
 }
 
-// A copy made for writing that nothing was written into: the node reads from the cache again.
+// A copy made for writing that nothing was written into (nor failed to be kept): the node
+// reads from the cache again.
 void Volumen::Estado::soltarSinCambios(const Abierto& a) {
   const auto n = arbol.porIno(a.ino);
   if (!n || n->clave != a.clave || esLocal(n->id)) return;
