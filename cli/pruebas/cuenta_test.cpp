@@ -37,6 +37,40 @@ TEST_F(Cuenta_, EntraConLaClaveDeStdinYSaleCerrandoLaSesion) {
   EXPECT_TRUE(contiene(r.errores, "You're not signed in.")) << r.errores;
 }
 
+// A session the service ended is forgotten, so the next command (and every other program)
+// says plainly that nobody is signed in.
+TEST_F(Cuenta_, UnaSesionVencidaSeOlvida) {
+  const auto demo = entrarComo(correoDemo);
+  ClienteHttp::exigir(demo.del("/v1/sesiones"), "cerrar la sesión");
+  auto r = cli({"whoami"});
+  EXPECT_EQ(r.estado, 1) << r.resumen();
+  EXPECT_TRUE(contiene(r.errores, "Your session expired. Please sign in again. (vemlo-cli login)"))
+      << r.resumen();
+  EXPECT_FALSE(SesionGuardada::leer().has_value());
+  r = cli({"whoami"});
+  EXPECT_TRUE(contiene(r.errores, "You're not signed in.")) << r.resumen();
+}
+
+TEST_F(Cuenta_, SalirSinServicioSaleDeEstaComputadora) {
+  entrarComo(correoDemo);
+  ASSERT_EQ(servicio.detener(), 0);
+  const auto r = cli({"logout"}, "es");
+  EXPECT_EQ(r.estado, 0) << r.resumen();
+  EXPECT_TRUE(
+      r.salida.starts_with("Saliste de tu cuenta en esta computadora. No se pudo avisar a Vemlo: "))
+      << r.resumen();
+  EXPECT_FALSE(SesionGuardada::leer().has_value());
+}
+
+TEST_F(Cuenta_, UnaDireccionDeServicioMalaSeNombra) {
+  for (const char* direccion : {"localhost:8787", "ftp://ejemplo.test", "http://"}) {
+    const auto r = correr({"whoami"}, {{"VEMLO_SERVICIO", direccion}, {"LANGUAGE", "en"}});
+    EXPECT_EQ(r.estado, 2) << r.resumen();
+    EXPECT_TRUE(contiene(r.errores, "VEMLO_SERVICIO is not a valid address: ")) << r.resumen();
+    EXPECT_TRUE(contiene(r.errores, direccion)) << r.resumen();
+  }
+}
+
 TEST_F(Cuenta_, EntraConElCodigoDeDosPasosEnLaLineaSiguiente) {
   const auto r = cli({"login", "--email", correoMfa, "--password-stdin"}, "en",
                      "vemlo-demo\n" + servicio.totpAhora() + "\n");

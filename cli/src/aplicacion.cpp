@@ -2,6 +2,7 @@
 // failures to exit statuses (1 service or network, 2 usage, 130 interrupted).
 #include "aplicacion.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -11,6 +12,7 @@
 #include "salida.h"
 #include "senales.h"
 #include "textos.h"
+#include "vemlo/sesion.h"
 
 namespace vemlo::cli {
 namespace {
@@ -57,11 +59,38 @@ int usoIncorrecto(CLI::App& app, const CLI::ParseError& error) {
   return malUso;
 }
 
+// A failure of the service or the network. A session the service ended is forgotten here too,
+// so that no program keeps sending it; a one-shot command promises no retry.
 int fallaDelServicio(const ErrorVemlo& error) {
-  std::string texto = error.descripcion();
-  if (error.codigo() == "sesion") texto += " (vemlo-cli login)";
-  avisar(texto);
+  if (error.codigo() == "sesion") {
+    SesionGuardada::borrar();
+    avisar(error.descripcion() + " (vemlo-cli login)");
+  } else if (error.caso() == ErrorVemlo::Caso::red) {
+    avisar(
+        tr("You're not connected to the internet. Check the connection and run the command "
+           "again.",
+           "No tienes conexión a internet. Revisa la conexión y vuelve a ejecutar la orden."));
+  } else {
+    avisar(error.descripcion());
+  }
   return fallo;
+}
+
+// VEMLO_SERVICIO, when set, must be an http or https address with a host.
+bool servicioValido() {
+  const char* servicio = std::getenv("VEMLO_SERVICIO");
+  if (!servicio || !*servicio) return true;
+  const std::string_view texto(servicio);
+  for (const std::string_view esquema : {"http://", "https://"})
+    if (texto.starts_with(esquema) && texto.size() > esquema.size() && texto[esquema.size()] != '/')
+      return true;
+  avisar(
+      trf("VEMLO_SERVICIO is not a valid address: {} (it must start with http:// or "
+          "https:// and name a host)",
+          "VEMLO_SERVICIO no es una dirección válida: {} (debe empezar con http:// o "
+          "https:// y nombrar un servidor)",
+          {citar(servicio)}));
+  return false;
 }
 
 // Runs the parsed command; every failure becomes a message and its status.
@@ -117,6 +146,7 @@ int ejecutar(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return usoIncorrecto(app, e);
   }
+  if (!servicioValido()) return malUso;
   return correr(ordenes, senales);
 }
 

@@ -52,9 +52,14 @@ int salir(Contexto& contexto) {
   try {
     api->cerrarSesion(contexto.parar());
   } catch (const ErrorVemlo& e) {
+    if (e.caso() == ErrorVemlo::Caso::cancelado) throw;
     if (e.codigo() != "sesion") {
-      if (e.caso() != ErrorVemlo::Caso::cancelado) SesionGuardada::borrar();
-      throw;
+      // Signed out here all the same; the service's session ends when it expires.
+      SesionGuardada::borrar();
+      imprimir(tr("Signed out on this computer. Vemlo couldn't be told: ",
+                  "Saliste de tu cuenta en esta computadora. No se pudo avisar a Vemlo: ") +
+               e.descripcion());
+      return hecho;
     }
   }
   SesionGuardada::borrar();
