@@ -17,7 +17,25 @@
 namespace vemlo::cli {
 namespace {
 
+// Help as a Unix tool prints it: an argument is described by its name alone, an option's value
+// by its placeholder (NAME|ID, EMAIL), without CLI11's types, counts and REQUIRED marks.
+class Ayuda : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* opcion) const override {
+    if (opcion->get_positional()) return "";
+    if (!opcion->get_option_text().empty()) return " " + opcion->get_option_text();
+    const auto& tipo = opcion->get_type_name();
+    return tipo.empty() ? "" : " " + get_label(tipo);
+  }
+  // In the usage line, an argument that stands for several shows them as its text says.
+  std::string make_option_usage(const CLI::Option* opcion) const override {
+    const auto& texto = opcion->get_option_text();
+    return texto.empty() ? CLI::Formatter::make_option_usage(opcion) : texto;
+  }
+};
+
 void etiquetasDeAyuda(CLI::App& app) {
+  app.formatter(std::make_shared<Ayuda>());
   auto formato = app.get_formatter();
   formato->column_width(34);
   formato->label("Usage", tr("Usage", "Uso"));
@@ -52,9 +70,22 @@ std::string pieDeAyuda() {
       "fija la dirección del servicio.");
 }
 
+// The command that was being parsed: the deepest one given.
+const CLI::App& ordenDada(const CLI::App& app) {
+  for (const auto* orden : app.get_subcommands()) return ordenDada(*orden);
+  return app;
+}
+
 int usoIncorrecto(CLI::App& app, const CLI::ParseError& error) {
   if (error.get_exit_code() == 0) return app.exit(error);  // --help
-  avisar(tr("wrong usage: ", "uso incorrecto: ") + error.what());
+  std::string texto = error.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
+    // CLI11 lists them backwards; in the order given, with the command that refused them.
+    std::string extras;
+    for (const auto& extra : app.remaining(true)) extras += " " + extra;
+    texto = trf("{} does not take:{}", "{} no admite:{}", {ordenDada(app).get_name(), extras});
+  }
+  avisar(tr("wrong usage: ", "uso incorrecto: ") + texto);
   avisar(tr("see: vemlo-cli --help", "ver: vemlo-cli --help"));
   return malUso;
 }
@@ -151,10 +182,11 @@ int ejecutar(int argc, char** argv) {
 }
 
 void conEmpresa(CLI::App* orden, Contexto& contexto) {
-  orden->add_option(
-      "--company", contexto.empresaPedida,
-      tr("The company to work in, by name or id (needed when you're in several)",
-         "La empresa donde trabajar, por nombre o id (hace falta si estás en varias)"));
+  orden
+      ->add_option("--company", contexto.empresaPedida,
+                   tr("The company to work in, by name or id (needed when you're in several)",
+                      "La empresa donde trabajar, por nombre o id (hace falta si estás en varias)"))
+      ->option_text(tr("NAME|ID", "NOMBRE|ID"));
 }
 
 void conJson(CLI::App* orden, Contexto& contexto) {

@@ -91,8 +91,10 @@ void ordenesDeCuenta(CLI::App& app, Ordenes& ordenes) {
   auto* login = app.add_subcommand(
       "login", tr("Sign in and keep the session for vemlo-cli, the app and the folder",
                   "Entrar y guardar la sesión para vemlo-cli, la app y la carpeta"));
-  login->add_option("--email", datos->correo,
-                    tr("Your email (asked when missing)", "Tu correo (se pregunta si falta)"));
+  login
+      ->add_option("--email", datos->correo,
+                   tr("Your email (asked when missing)", "Tu correo (se pregunta si falta)"))
+      ->option_text(tr("EMAIL", "CORREO"));
   login->add_flag("--password-stdin", datos->claveDeEntrada,
                   tr("Read the password from the first line of stdin, and the two-step code, "
                      "when asked for, from the next line",

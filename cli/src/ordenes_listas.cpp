@@ -193,7 +193,8 @@ void ordenesDeListas(CLI::App& app, Ordenes& ordenes) {
   sub->add_option("--days", datos->dias,
                   tr("Days the link works (1 to 30, default 7)",
                      "Días que funciona el enlace (de 1 a 30; 7 si falta)"))
-      ->check(CLI::Range(1, 30));
+      ->check(CLI::Range(1, 30))
+      ->option_text(tr("DAYS", "DÍAS"));
 }
 
 }  // namespace vemlo::cli

@@ -100,7 +100,8 @@ void ordenesDeTransferencias(CLI::App& app, Ordenes& ordenes) {
       ->add_option(tr("LOCAL... DEST", "LOCAL... DESTINO"), datosSubir->rutas,
                    tr("Local files and folders, then the company folder",
                       "Archivos y carpetas locales y luego la carpeta de la empresa"))
-      ->required();
+      ->required()
+      ->option_text(tr("LOCAL... DEST", "LOCAL... DESTINO"));
   upload->callback([&ordenes, datosSubir] {
     ordenes.accion = [&ordenes, datosSubir] { return subir(*datosSubir, ordenes.contexto); };
   });
@@ -115,7 +116,8 @@ void ordenesDeTransferencias(CLI::App& app, Ordenes& ordenes) {
                    tr("The company path of the file, then where to put it",
                       "La ruta del archivo en la empresa y luego dónde ponerlo"))
       ->required()
-      ->expected(1, 2);
+      ->expected(1, 2)
+      ->option_text(tr("PATH [LOCAL]", "RUTA [LOCAL]"));
   download->callback([&ordenes, datosBajar] {
     ordenes.accion = [&ordenes, datosBajar] { return bajar(*datosBajar, ordenes.contexto); };
   });
