@@ -190,6 +190,9 @@ TEST_F(Carpetas, CreaMueveRenombraTiraYRestaura) {
   r = acme({"mv", "/Léeme.txt", "/Nueva"});
   ASSERT_EQ(r.estado, 0) << r.resumen();
   EXPECT_EQ(r.salida, "Moved “/Léeme.txt” into “/Nueva”.\n");
+  // Where nothing is to be done, nothing is claimed.
+  EXPECT_EQ(acme({"mv", "/Fotos", "/"}).salida, "“/Fotos” is already in “/”.\n");
+  EXPECT_EQ(acme({"rename", "/Fotos", "Fotos"}).salida, "“/Fotos” is already called “Fotos”.\n");
   r = acme({"rename", "/Nueva/Léeme.txt", "Leeme2.txt"});
   ASSERT_EQ(r.estado, 0) << r.resumen();
   EXPECT_EQ(nombresDe(carpeta(http, raiz, {"Nueva"})), (V{"Leeme2.txt", "Otra/", "Sub/"}));

@@ -69,6 +69,9 @@ TEST_F(Listas, FavoritosSeAgreganYSeQuitan) {
   ASSERT_EQ(r.estado, 0) << r.resumen();
   EXPECT_EQ(r.salida, "Removed “/Fotos” from favorites.\n");
   EXPECT_EQ(nlohmann::json::parse(acme({"favorites", "--json"}).salida).size(), 1u);
+  r = cli({"favorite", "remove", "--company", "Acme", "/Fotos"});
+  EXPECT_EQ(r.estado, 0) << r.resumen();
+  EXPECT_EQ(r.salida, "“/Fotos” isn't in your favorites.\n");
   EXPECT_EQ(cli({"favorite", "--company", "Acme"}).estado, 2);
 }
 

@@ -62,6 +62,14 @@ TEST_F(Transferencias, CadaEntradaFallidaSeInformaYElRestoLlega) {
   EXPECT_NE(std::find(nombres.begin(), nombres.end(), "bueno.txt"), nombres.end());
 }
 
+TEST_F(Transferencias, SiNadaLlegaNoSeDiceQueSeSubio) {
+  local.escribir("Fotos", "un archivo con el nombre de una carpeta");
+  const auto r = acme({"upload", (local.ruta() / "Fotos").string(), "/"});
+  EXPECT_EQ(r.estado, 1) << r.resumen();
+  EXPECT_EQ(r.salida, "") << r.resumen();
+  EXPECT_TRUE(contiene(r.errores, "1 item(s) didn't arrive.")) << r.errores;
+}
+
 TEST_F(Transferencias, IdaYVueltaByteAByte) {
   const auto bytes = bytesDePrueba(700000, 42);  // 11 parts of 64 KiB
   local.escribir("datos.bin", bytes);

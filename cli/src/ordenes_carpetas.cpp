@@ -85,13 +85,24 @@ int crear(const DatosOrden& datos, Contexto& contexto) {
   return hecho;
 }
 
+// The folder an item's resolved path is in ("/" for the root's children).
+std::string carpetaDe(const std::string& ruta) {
+  auto nombres = partirRuta(ruta);
+  if (!nombres.empty()) nombres.pop_back();
+  return unirRuta(nombres);
+}
+
 int mover(const DatosOrden& datos, Contexto& contexto) {
   const auto rutas = rutasDe(contexto);
   const auto elemento = rutas.buscar(datos.ruta);
   const auto destino = rutas.carpeta(datos.otra);
+  const auto donde = citar(unirRuta(partirRuta(datos.otra)));
+  if (elemento.ruta != "/" && rutas.carpeta(carpetaDe(elemento.ruta)).id == destino.id) {
+    imprimir(trf("{} is already in {}.", "{} ya está en {}.", {citar(elemento.ruta), donde}));
+    return hecho;
+  }
   contexto.api().mover(elemento.esCarpeta, elemento.id, destino.id, contexto.parar());
-  imprimir(trf("Moved {} into {}.", "Se movió {} a {}.",
-               {citar(elemento.ruta), citar(unirRuta(partirRuta(datos.otra)))}));
+  imprimir(trf("Moved {} into {}.", "Se movió {} a {}.", {citar(elemento.ruta), donde}));
   return hecho;
 }
 
@@ -103,6 +114,11 @@ int renombrar(const DatosOrden& datos, Contexto& contexto) {
   if (elemento.ruta == "/")
     throw ErrorUso(tr("The company's root folder can't be renamed.",
                       "La carpeta raíz de la empresa no se puede renombrar."));
+  if (elemento.nombre == datos.otra) {
+    imprimir(trf("{} is already called {}.", "{} ya se llama {}.",
+                 {citar(elemento.ruta), citar(datos.otra)}));
+    return hecho;
+  }
   contexto.api().renombrar(elemento.esCarpeta, elemento.id, datos.otra, contexto.parar());
   imprimir(
       trf("Renamed {} to {}.", "Se renombró {} a {}.", {citar(elemento.ruta), citar(datos.otra)}));

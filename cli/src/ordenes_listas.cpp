@@ -119,6 +119,12 @@ int marcar(const DatosLista& datos, Contexto& contexto) {
 int desmarcar(const DatosLista& datos, Contexto& contexto) {
   const auto elemento =
       Rutas(contexto.api(), contexto.empresa(), contexto.parar()).buscar(datos.texto);
+  const auto favoritos = contexto.api().listarFavoritos(contexto.empresa().id, contexto.parar());
+  if (std::ranges::none_of(favoritos, [&](const Favorito& f) { return f.id == elemento.id; })) {
+    imprimir(
+        trf("{} isn't in your favorites.", "{} no está en tus favoritos.", {citar(elemento.ruta)}));
+    return hecho;
+  }
   contexto.api().quitarFavorito(elemento.tipo(), elemento.id, contexto.parar());
   imprimir(trf("Removed {} from favorites.", "Se quitó {} de favoritos.", {citar(elemento.ruta)}));
   return hecho;

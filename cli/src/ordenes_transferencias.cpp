@@ -37,8 +37,10 @@ int subir(const DatosTransferencia& datos, Contexto& contexto) {
       Rutas(contexto.api(), contexto.empresa(), contexto.parar()).carpeta(destinoPedido);
   const auto resultado = subirTodo(contexto.api(), locales, destino, contexto.parar());
   const auto donde = citar(unirRuta(partirRuta(destinoPedido)));
-  imprimir(trf("Uploaded {} file(s) to {}.", "Se subieron {} archivo(s) a {}.",
-               {std::to_string(resultado.subidos), donde}));
+  // Nothing claimed when nothing arrived and something failed: the failures say it all.
+  if (resultado.subidos > 0 || resultado.fallidos == 0)
+    imprimir(trf("Uploaded {} file(s) to {}.", "Se subieron {} archivo(s) a {}.",
+                 {std::to_string(resultado.subidos), donde}));
   if (resultado.fallidos == 0) return hecho;
   avisar(trf("{} item(s) didn't arrive.", "{} elemento(s) no llegaron.",
              {std::to_string(resultado.fallidos)}));
