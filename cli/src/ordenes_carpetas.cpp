@@ -62,6 +62,18 @@ int listar(const DatosOrden& datos, Contexto& contexto) {
   return hecho;
 }
 
+// The folder to make `ruta` in; when it is missing, the failure says how to make it too.
+auto padreParaCrear(Contexto& contexto, const std::string& ruta) {
+  try {
+    return rutasDe(contexto).padreYNombre(ruta);
+  } catch (const ErrorOrden& e) {
+    throw ErrorOrden(std::string(e.what()) +
+                     tr(" To make the missing folders too: vemlo-cli mkdir -p ",
+                        " Para crear también las carpetas que faltan: vemlo-cli mkdir -p ") +
+                     ruta);
+  }
+}
+
 // Makes the folder at `ruta`; with `padres`, also every missing folder above it, and an
 // existing folder at `ruta` is no failure.
 int crear(const DatosOrden& datos, Contexto& contexto) {
@@ -71,7 +83,7 @@ int crear(const DatosOrden& datos, Contexto& contexto) {
     throw ErrorUso(
         tr("Give the path of the folder to make.", "Indica la ruta de la carpeta a crear."));
   if (!datos.padres) {
-    const auto [padre, nombre] = rutasDe(contexto).padreYNombre(datos.ruta);
+    const auto [padre, nombre] = padreParaCrear(contexto, datos.ruta);
     api.crearCarpeta(padre.id, nombre, contexto.parar());
   } else {
     auto id = contexto.empresa().carpetaRaizId;
