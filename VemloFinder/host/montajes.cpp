@@ -86,10 +86,13 @@ std::size_t montajesEn(std::string_view mountinfo, const fs::path& punto, uid_t 
   return cuantos;
 }
 
+bool desprender(const fs::path& punto) {
+  return umount2(punto.c_str(), MNT_DETACH) == 0 || fusermount(punto) == 0;
+}
+
 void despejarPunto(const fs::path& punto) {
   // Mounts may stand one on top of another (hosts that died in turn): one detach each.
-  for (int vuelta = 0; vuelta < 16 && montajesAqui(punto) > 0; ++vuelta)
-    if (umount2(punto.c_str(), MNT_DETACH) != 0) fusermount(punto);
+  for (int vuelta = 0; vuelta < 16 && montajesAqui(punto) > 0; ++vuelta) desprender(punto);
   if (montajesAqui(punto) > 0) throw std::runtime_error("stale mount at " + punto.string());
   fs::create_directories(punto);
 }

@@ -17,6 +17,10 @@ namespace vemlo::finder::host {
 std::size_t montajesEn(std::string_view mountinfo, const std::filesystem::path& punto,
                        uid_t usuario);
 
+// Detaches the mount at `punto` (umount2 with MNT_DETACH, or fusermount3 -u -z for a user
+// without the right); true when one of the two succeeded.
+bool desprender(const std::filesystem::path& punto);
+
 // Detaches every mount of ours at `punto` (the host that made it is gone: only one host runs
 // per user), then makes sure the folder exists. Fails with std::runtime_error when a mount
 // stays.

@@ -362,6 +362,8 @@ void Volumen::montar() {
   });
 }
 
+// The mount goes first, which ends the connection: the loop's workers, blocked reading
+// /dev/fuse, wake and leave, and only then is the descriptor closed (fuse_session_unmount).
 // No new request comes once the loop is over; the tasks still holding requests are stopped,
 // so each is answered, and the session goes only after the last answer.
 void Volumen::desmontar() {
@@ -369,8 +371,10 @@ void Volumen::desmontar() {
   if (!sesion) return;
   e_->avisador = {};  // stops and joins: no notice goes to a session being torn down
   fuse_session_exit(sesion);
-  fuse_session_unmount(sesion);
+  // Where it cannot be detached from here, the descriptor is closed under the workers instead.
+  if (!desprender(e_->punto)) fuse_session_unmount(sesion);
   if (e_->bucle.joinable()) e_->bucle.join();
+  fuse_session_unmount(sesion);  // does nothing the second time
   e_->pararTareas();
   e_->vivos.esperarNinguno();
   e_->sesion = nullptr;
