@@ -37,9 +37,9 @@ class Subidor {
     // After each successful upload: the entry as it was sent, its change count then
     // (Pendientes::cambios) and the service's item.
     std::function<void(const Pendiente&, std::uint64_t cambios, const fp::Item& item)> alSubir;
-    // The service has another item of that name: the entry must take another name (it gives
-    // it); it goes up again at once.
-    std::function<std::string(const Pendiente&)> alChocar;
+    // The service has another item of that name: the entry must take another name (in its
+    // record too); it goes up again at once.
+    std::function<void(const Pendiente&)> alChocar;
   };
 
   Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, Avisos avisos, int hilos = 4);

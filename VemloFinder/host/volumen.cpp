@@ -191,7 +191,7 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
       Subidor::Avisos{
           .alSubir = [this](const Pendiente& p, std::uint64_t cambios,
                             const fp::Item& item) { alSubir(p, cambios, item); },
-          .alChocar = [this](const Pendiente& p) { return alChocar(p); },
+          .alChocar = [this](const Pendiente& p) { alChocar(p); },
       });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
 }

@@ -47,12 +47,12 @@ void conCopia(Volumen::Estado& e, fuse_ino_t ino, bool vaciar,
               std::function<void(std::string, std::exception_ptr)> luego) {
   const auto n = presente(e.arbol.porIno(ino));
   if (!n.clave.empty()) return luego(n.clave, nullptr);
-  if (vaciar) return luego(e.prepararCopia(n, true, std::nullopt), nullptr);
+  if (vaciar) return luego(e.prepararCopia(n, std::nullopt), nullptr);
   e.conContenido(n, [&e, n, luego = std::move(luego)](auto ruta, std::exception_ptr error) {
     if (error) return luego("", error);
     std::string clave;
     try {
-      clave = e.prepararCopia(n, false, ruta);
+      clave = e.prepararCopia(n, ruta);
     } catch (...) {
       return luego("", std::current_exception());
     }
@@ -223,12 +223,11 @@ void exigirNombre(const char* nombre) {
   if (!nombreValido(nombre)) fallaSistema(EINVAL);
 }
 
-std::string Volumen::Estado::prepararCopia(const Nodo& n, bool vaciar,
-                                           const std::optional<fs::path>& origen) {
+std::string Volumen::Estado::prepararCopia(const Nodo& n, const std::optional<fs::path>& origen) {
   std::string clave;
   const auto copia = pendientes.nuevaCopia(clave);
   try {
-    if (!vaciar && origen) fs::copy_file(*origen, copia, fs::copy_options::overwrite_existing);
+    if (origen) fs::copy_file(*origen, copia, fs::copy_options::overwrite_existing);
   } catch (...) {
     std::error_code ignorado;
     fs::remove(copia, ignorado);

@@ -169,7 +169,7 @@ void reemplazar(Respuesta r, Volumen::Estado& e, const Nodo& origen, const Nodo&
         e.conContenido(ahora, [r, &e, ahora, destino, deOrigen, deDestino](
                                   auto ruta, std::exception_ptr error) {
           if (error) return static_cast<void>(r->error(errnoDe(error)));
-          atender(*r, [&] { ocupar(r, e, ahora, e.prepararCopia(ahora, false, ruta), destino); });
+          atender(*r, [&] { ocupar(r, e, ahora, e.prepararCopia(ahora, ruta), destino); });
         });
       });
     });
@@ -245,12 +245,13 @@ void Volumen::Estado::entregar(const std::string& clave, Entregable entregable) 
   pendientes.quitar(clave);
 }
 
-std::string Volumen::Estado::alChocar(const Pendiente& p) {
+void Volumen::Estado::alChocar(const Pendiente& p) {
   const auto antes = arbol.porId(p.id.empty() ? idLocal(p.clave) : p.id);
   const auto carpeta = arbol.porId(p.padre);
-  auto nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), 1);
+  const auto ahora = std::chrono::system_clock::now();
+  auto nombre = nombreEnConflicto(p.nombre, ahora, 1);
   for (int n = 2; carpeta && arbol.hijo(carpeta->ino, nombre) && n < 1000; ++n)
-    nombre = nombreEnConflicto(p.nombre, std::chrono::system_clock::now(), n);
+    nombre = nombreEnConflicto(p.nombre, ahora, n);
   {
     std::lock_guard bloqueo(candado);  // as confirmar reads node and record
     if (antes) arbol.mover(antes->id, p.padre, nombre);
@@ -260,7 +261,6 @@ std::string Volumen::Estado::alChocar(const Pendiente& p) {
     }
   }
   if (antes) avisarLuego({{antes, arbol.porId(antes->id)}});
-  return nombre;
 }
 
 void operacionesDeCambios(fuse_lowlevel_ops& ops) {

@@ -120,9 +120,8 @@ struct Volumen::Estado {
   void responderEntrada(Pedido& pedido, const std::optional<Nodo>& n) const;
 
   // The node's staging key: the one it has, or a new copy holding the bytes of `origen`
-  // (none when `vaciar`), which the node keeps from then on.
-  std::string prepararCopia(const Nodo& n, bool vaciar,
-                            const std::optional<std::filesystem::path>& origen);
+  // (empty without one), which the node keeps from then on.
+  std::string prepararCopia(const Nodo& n, const std::optional<std::filesystem::path>& origen);
   // Opens the node's staging copy `clave` (emptied when `vaciar`) and counts it open; nothing
   // when the node no longer has that copy (it was handed over meanwhile: start again).
   std::optional<Abierto> tomarCopia(fuse_ino_t ino, const std::string& clave, bool vaciar);
@@ -150,8 +149,8 @@ struct Volumen::Estado {
   void ultimoCierre(const Abierto& a);
   void soltarSinCambios(const Abierto& a);
   // The service has another item under the entry's name: the entry takes a conflict name,
-  // here and in the store. Gives the new name.
-  std::string alChocar(const Pendiente& p);
+  // here and in the store.
+  void alChocar(const Pendiente& p);
 
   // Tells the kernel's caches that an item moved, changed or left. Never from a request's
   // own path (the kernel may hold the folder's lock until that request is answered): there,
