@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "motivos.h"
+
 namespace vemlo::finder::host {
 namespace {
 
@@ -97,25 +99,27 @@ json pendientesDe(const std::shared_ptr<Volumen>& volumen) {
   return lista;
 }
 
-// The reason a domain is not mounted: the user's switch, the last failure, or none (being
-// mounted right now).
-json motivoDe(const DominioRegistrado& dominio, const std::optional<std::string>& motivo,
-              bool montado) {
-  if (!dominio.enabled) return "switched off";
-  if (montado || !motivo) return nullptr;
-  return *motivo;
+// The reason a domain is not mounted, as a code and its detail for logs: the user's switch,
+// the last failure, or none (being mounted right now).
+std::pair<json, json> motivoDe(const DominioRegistrado& dominio, const std::optional<Fallo>& fallo,
+                               bool montado) {
+  if (!dominio.enabled) return {"apagada", nullptr};
+  if (montado || !fallo) return {nullptr, nullptr};
+  return {fallo->codigo, fallo->detalle};
 }
 
 json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& volumen,
-              const std::optional<std::string>& motivo) {
+              const std::optional<Fallo>& fallo) {
   const bool montado = volumen && volumen->montado();
   const auto punto = volumen ? volumen->punto() : puntoDeMontaje(dominio);
+  auto [motivo, detalle] = motivoDe(dominio, fallo, montado);
   return {{"identifier", dominio.identifier},
           {"displayName", dominio.displayName},
           {"enabled", dominio.enabled},
           {"puntoDeMontaje", punto.string()},
           {"montado", montado},
-          {"motivo", motivoDe(dominio, motivo, montado)},
+          {"motivo", std::move(motivo)},
+          {"detalle", std::move(detalle)},
           {"pendientes", pendientesDe(volumen)},
           {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
 }
@@ -181,19 +185,21 @@ void Anfitrion::montar(const DominioRegistrado& dominio) {
     volumen = entrada.volumen;
   }
   if (volumen && volumen->montado()) return;
-  std::optional<std::string> motivo;
+  std::optional<Fallo> fallo;
   try {
     if (!volumen) volumen = std::make_shared<Volumen>(dominio, puntoDeMontaje(dominio));
     volumen->montar();
   } catch (const std::exception& e) {
-    motivo = e.what();
+    // A failure without a reason of its own is still one of mounting.
+    const auto codigo = codigoDe(std::current_exception());
+    fallo = Fallo{codigo == "fallo" ? "montaje" : codigo, e.what()};
   }
   {
     const std::lock_guard bloqueo(candado_);
     volumenes_[dominio.identifier].volumen = volumen;
-    volumenes_[dominio.identifier].motivo = motivo;
+    volumenes_[dominio.identifier].fallo = fallo;
   }
-  if (motivo && avisos_.alFallar) avisos_.alFallar(dominio, *motivo);
+  if (fallo && avisos_.alFallar) avisos_.alFallar(dominio, fallo->detalle);
 }
 
 std::size_t Anfitrion::montados() const {
@@ -228,12 +234,12 @@ void Anfitrion::senal(const std::string& identifier) {
     const std::lock_guard bloqueo(candado_);
     const auto registrado = std::ranges::any_of(
         dominios_, [&](const auto& dominio) { return dominio.identifier == identifier; });
-    if (!registrado) throw std::runtime_error("unknown domain");
+    if (!registrado) throw Motivo("sinCarpeta", "unknown domain");
     const auto pos = volumenes_.find(identifier);
     if (pos != volumenes_.end()) volumen = pos->second.volumen;
   }
   // Without the lock: the enumeration may take long, and the status must still answer.
-  if (!volumen || !volumen->montado()) throw std::runtime_error("not mounted");
+  if (!volumen || !volumen->montado()) throw Motivo("sinMontar", "not mounted");
   volumen->senal();
 }
 
@@ -247,8 +253,8 @@ json Anfitrion::estado() const {
     }
   }
   auto lista = json::array();
-  for (const auto& [dominio, volumen, motivo] : entradas)
-    lista.push_back(estadoDe(dominio, volumen, motivo));
+  for (const auto& [dominio, volumen, fallo] : entradas)
+    lista.push_back(estadoDe(dominio, volumen, fallo));
   return {{"dominios", std::move(lista)}};
 }
 

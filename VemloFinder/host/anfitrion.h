@@ -39,6 +39,12 @@ class Despertador {
   std::stop_callback<std::function<void()>> alParar_;
 };
 
+// Why a mount failed: the reason's code and the failure's own text.
+struct Fallo {
+  std::string codigo;
+  std::string detalle;
+};
+
 // What the host tells whoever runs it; called on the thread that synchronises.
 struct Avisos {
   // A domain could not be mounted (again at every retry).
@@ -62,12 +68,13 @@ class Anfitrion {
   // Synchronises once, then again whenever the registry's file changes, until `parar`.
   void seguir(std::stop_token parar);
 
-  // Runs the change signal of a mounted domain; fails with std::runtime_error ("unknown
-  // domain", "not mounted") or with the failure of the domain's enumeration.
+  // Runs the change signal of a mounted domain; fails with a Motivo ("sinCarpeta",
+  // "sinMontar") or with the failure of the domain's enumeration.
   void senal(const std::string& identifier);
 
   // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
-  // "motivo", "pendientes": [{"nombre", "padre", "id", "intentos", "ultimoFallo", "detenida"}],
+  // "motivo" (a code, or null), "detalle" (its English detail, or null), "pendientes":
+  // [{"nombre", "padre", "id", "intentos", "ultimoFallo" (a code), "detenida"}],
   // "llamadas": {kind: count of the kernel's requests}}]}, every registered domain in
   // registration order.
   nlohmann::json estado() const;
@@ -75,8 +82,8 @@ class Anfitrion {
  private:
   struct Entrada {
     DominioRegistrado dominio;
-    std::shared_ptr<Volumen> volumen;   // null until it could be made
-    std::optional<std::string> motivo;  // why the last mount failed
+    std::shared_ptr<Volumen> volumen;  // null until it could be made
+    std::optional<Fallo> fallo;        // why the last mount failed
   };
 
   std::vector<std::shared_ptr<Volumen>> retirar(const std::vector<DominioRegistrado>& dominios);

@@ -1,7 +1,6 @@
-// The host's control socket, a Unix stream socket in the user's private runtime folder that
-// only the same user (or root) may use. Each connection carries one request line and gets
-// one answer before it closes: "senal <identifier>" answers "ok" or "error <text>", and
-// "estado" answers the host's status as JSON on one line.
+// The host's end of the control socket (the wire and its requests are in finder/control.h):
+// "senal <identifier>" answers "ok" or "error <code> <detail>", "estado" the host's status as
+// JSON on one line.
 #pragma once
 
 #include <atomic>
@@ -12,16 +11,9 @@
 #include <thread>
 
 #include "anfitrion.h"
+#include "finder/control.h"
 
 namespace vemlo::finder::host {
-
-// The host's runtime folder: $XDG_RUNTIME_DIR/vemlo, else /tmp/vemlo-<uid>. Nothing is made.
-std::filesystem::path carpetaDeEjecucion();
-// The same folder, made (0700) when missing; fails unless it is a folder of this user and not
-// a symbolic link.
-std::filesystem::path prepararCarpetaDeEjecucion();
-// The control socket: "finder.sock" in the runtime folder.
-std::filesystem::path archivoDeControl();
 
 class Control {
  public:
@@ -51,9 +43,5 @@ class Control {
   const Descriptor escucha_;
   std::list<Conexion> conexiones_;  // only servir's thread touches the list
 };
-
-// Sends one request line to the running host and returns its whole answer. Fails with
-// std::runtime_error ("vemlo-finder is not running" when no host listens).
-std::string pedirAlAnfitrion(const std::string& linea);
 
 }  // namespace vemlo::finder::host

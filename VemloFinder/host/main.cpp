@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <exception>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -22,59 +21,74 @@
 
 #include "anfitrion.h"
 #include "control.h"
+#include "finder/situacion.h"
+#include "vemlo/mensajes.h"
 
+namespace finder = vemlo::finder;
 namespace host = vemlo::finder::host;
 
 namespace {
 
 constexpr std::string_view kUso =
-    "Usage: vemlo-finder [--estado | --senal ID | --help]\n"
+    "Usage: vemlo-finder [--estado [--json] | --senal ID | --help]\n"
     "\n"
     "With no arguments, mounts every enabled Vemlo domain and serves it until stopped.\n"
-    "  --estado    print the running host's status as JSON\n"
-    "  --senal ID  make the running host look for changes in domain ID\n"
-    "  --help      print this help\n";
+    "  --estado         print each domain's folder: where, mounted or why not, failed uploads\n"
+    "  --estado --json  the same as one JSON document, with codes for reasons\n"
+    "  --senal ID       make the running host look for changes in domain ID\n"
+    "  --help           print this help\n";
 
-// The request's answer, or none after printing why the host could not be asked.
-std::optional<std::string> preguntar(const std::string& linea) {
+// Says why the host could not be asked, in the user's language when it is not running.
+int sinRespuesta(const std::exception& e) {
+  if (dynamic_cast<const finder::SinAnfitrion*>(&e))
+    std::cerr << "vemlo-finder: " << vemlo::mensaje("sinAnfitrion", vemlo::enEspanol()) << '\n';
+  else
+    std::cerr << "vemlo-finder: " << e.what() << '\n';
+  return 1;
+}
+
+void imprimirLegible(const nlohmann::json& estado) {
+  for (const auto& entrada : estado["dominios"]) {
+    const auto nombre = entrada.value("displayName", "");
+    std::cout << (nombre.empty() ? entrada.value("identifier", "") : nombre) << ": "
+              << finder::situacionLegible(entrada) << " (" << entrada.value("puntoDeMontaje", "")
+              << ")\n";
+  }
+  for (const auto& linea : finder::fallosLegibles(estado["dominios"]))
+    std::cout << "  " << linea << '\n';
+}
+
+int mostrarEstado(bool comoJson) {
   try {
-    return host::pedirAlAnfitrion(linea);
+    const auto estado = nlohmann::json::parse(finder::pedirAlAnfitrion("estado"), nullptr, false);
+    if (!estado.is_object() || !estado.contains("dominios") || !estado["dominios"].is_array()) {
+      std::cerr << "vemlo-finder: the running host gave an unreadable status\n";
+      return 1;
+    }
+    if (comoJson)
+      std::cout << estado.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    else
+      imprimirLegible(estado);
+    return 0;
   } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
-    return std::nullopt;
+    return sinRespuesta(e);
   }
-}
-
-// The text of an "error <text>" answer, or what is wrong with an answer of another shape.
-std::string textoDeError(std::string respuesta) {
-  if (respuesta.ends_with('\n')) respuesta.pop_back();
-  if (respuesta.starts_with("error ")) return respuesta.substr(6);
-  return respuesta.empty() ? "no answer from vemlo-finder" : "unexpected answer: " + respuesta;
-}
-
-int mostrarEstado() {
-  const auto respuesta = preguntar("estado");
-  if (!respuesta) return 1;
-  const auto estado = nlohmann::json::parse(*respuesta, nullptr, false);
-  if (!estado.is_object()) {
-    std::cerr << "vemlo-finder: " << textoDeError(*respuesta) << '\n';
-    return 1;
-  }
-  std::cout << estado.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-  return 0;
 }
 
 int enviarSenal(const std::string& identifier) {
-  const auto respuesta = preguntar("senal " + identifier);
-  if (!respuesta) return 1;
-  if (*respuesta == "ok\n") return 0;
-  std::cerr << "vemlo-finder: " << textoDeError(*respuesta) << '\n';
-  return 1;
+  try {
+    const auto motivo = finder::senalar(identifier);
+    if (!motivo) return 0;
+    std::cerr << "vemlo-finder: " << vemlo::mensaje(*motivo, vemlo::enEspanol()) << '\n';
+    return 1;
+  } catch (const std::exception& e) {
+    return sinRespuesta(e);
+  }
 }
 
 // The single-instance lock, held while the descriptor is open; empty when another host has it.
 vemlo::Descriptor tomarCerrojo() {
-  const auto ruta = host::prepararCarpetaDeEjecucion() / "finder.lock";
+  const auto ruta = finder::prepararCarpetaDeEjecucion() / "finder.lock";
   vemlo::Descriptor fd(open(ruta.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!fd) throw std::system_error(errno, std::system_category(), "open " + ruta.string());
   if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0) return fd;
@@ -163,7 +177,9 @@ int main(int argc, char** argv) {
     std::cout << kUso;
     return 0;
   }
-  if (argumentos.size() == 1 && argumentos[0] == "--estado") return mostrarEstado();
+  if (argumentos.size() == 1 && argumentos[0] == "--estado") return mostrarEstado(false);
+  if (argumentos.size() == 2 && argumentos[0] == "--estado" && argumentos[1] == "--json")
+    return mostrarEstado(true);
   if (argumentos.size() == 2 && argumentos[0] == "--senal")
     return enviarSenal(std::string(argumentos[1]));
   std::cerr << kUso;

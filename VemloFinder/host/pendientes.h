@@ -20,7 +20,7 @@ struct Pendiente {
   std::string padre;   // parent item identifier
   std::string nombre;  // file name
   std::int64_t intentos = 0;
-  std::string ultimoFallo;  // the last failure's sentence, for the status query
+  std::string ultimoFallo;  // the last failure's code, for the status query
   bool detenida = false;    // refused for good: not tried again until written or restarted
   bool operator==(const Pendiente&) const = default;
 };

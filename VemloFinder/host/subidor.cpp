@@ -4,8 +4,8 @@
 #include <future>
 
 #include "finder/elemento.h"
+#include "motivos.h"
 #include "vemlo/error.h"
-#include "vemlo/mensajes.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -17,22 +17,11 @@ std::chrono::steady_clock::duration pausaTras(int fallos) {
   return std::min<std::chrono::steady_clock::duration>(pausa, mayorPausa);
 }
 
-// The service's own error inside the extension's, when there is one.
-std::optional<ErrorVemlo> delServicio(const std::exception& e) {
-  try {
-    std::rethrow_if_nested(e);
-  } catch (const ErrorVemlo& causa) {
-    return causa;
-  } catch (...) {
-  }
-  return std::nullopt;
-}
-
 // A refusal of the request itself: sending it again unchanged gets the same answer. Not a
-// session that ended (signing in again mends it), nor a time-out or a busy service.
+// session that ended (signing in again mends it), nor a failure worth another try.
 bool rechazoFirme(const ErrorVemlo& e) {
-  return e.caso() == ErrorVemlo::Caso::api && e.estado() >= 400 && e.estado() < 500 &&
-         e.estado() != 401 && e.estado() != 408 && e.estado() != 429 && e.codigo() != "sesion";
+  return e.caso() == ErrorVemlo::Caso::api && !reintentable(e) && e.estado() != 401 &&
+         e.codigo() != "sesion";
 }
 
 }  // namespace
@@ -45,25 +34,10 @@ Desenlace desenlaceDe(std::exception_ptr fallo) {
     if (e == fp::Error(fp::fileWriteNoPermission) || e == fp::Error(fp::insufficientQuota) ||
         e == fp::Error(fp::noSuchItem))
       return Desenlace::detener;
-    const auto causa = delServicio(e);
+    const auto causa = causaDelServicio(e);
     return causa && rechazoFirme(*causa) ? Desenlace::detener : Desenlace::reintentar;
   } catch (...) {
     return Desenlace::reintentar;
-  }
-}
-
-std::string motivoDe(std::exception_ptr fallo) {
-  try {
-    std::rethrow_exception(fallo);
-  } catch (const ErrorVemlo& e) {
-    return e.descripcion();
-  } catch (const fp::Error& e) {
-    if (const auto causa = delServicio(e)) return causa->descripcion();
-    return mensaje("", enEspanol());
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return mensaje("", enEspanol());
   }
 }
 
@@ -185,7 +159,7 @@ void Subidor::fallar(Pendiente pendiente, std::exception_ptr fallo, Desenlace de
     if (auto renombrada = pendientes_.buscar(pendiente.clave)) pendiente = *renombrada;
   }
   pendiente.intentos += 1;
-  pendiente.ultimoFallo = motivoDe(fallo);
+  pendiente.ultimoFallo = codigoDe(fallo);
   pendiente.detenida = desenlace == Desenlace::detener;
   pendientes_.actualizar(pendiente);
 }

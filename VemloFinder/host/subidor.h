@@ -28,8 +28,6 @@ enum class Desenlace { subida, reintentar, chocar, detener };
 
 // The outcome of a failed attempt, from the extension's error (and the service's, within it).
 Desenlace desenlaceDe(std::exception_ptr fallo);
-// The sentence for a person of why an attempt failed, in their language.
-std::string motivoDe(std::exception_ptr fallo);
 
 class Subidor {
  public:

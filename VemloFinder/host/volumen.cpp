@@ -8,6 +8,7 @@
 #include <future>
 
 #include "montajes.h"
+#include "motivos.h"
 #include "vemlo/xdg.h"
 #include "volumen_interno.h"
 
@@ -345,11 +346,12 @@ void Volumen::montar() {
   static const auto ops = operaciones();
   auto* const sesion = fuse_session_new(&args, &ops, sizeof ops, e_.get());
   fuse_opt_free_args(&args);
-  if (!sesion) throw std::runtime_error("FUSE session could not be made");
+  if (!sesion) throw Motivo("montaje", "FUSE session could not be made");
   if (fuse_session_mount(sesion, e_->punto.c_str()) != 0) {
     fuse_session_destroy(sesion);
-    throw std::runtime_error("cannot mount at " + e_->punto.string() +
-                             (access("/dev/fuse", R_OK | W_OK) != 0 ? ": no /dev/fuse" : ""));
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+      throw Motivo("sinFuse", "cannot mount at " + e_->punto.string() + ": no /dev/fuse");
+    throw Motivo("montaje", "cannot mount at " + e_->punto.string());
   }
   e_->sesion = sesion;
   e_->avisador = std::jthread([e = e_.get()](std::stop_token parar) { e->avisar(parar); });

@@ -167,6 +167,11 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
       },
       20s))
       << cli({"folder", "status"}).resumen();
+  // In the person's language on screen, as a code for scripts.
+  EXPECT_TRUE(
+      contiene(cli({"folder", "status"}, "es").salida, "tope.txt: " + mensaje("tope", true)));
+  const auto json = nlohmann::json::parse(cli({"folder", "status", "--json"}).salida);
+  EXPECT_EQ(json["dominios"][0]["pendientes"][0]["ultimoFallo"], "tope") << json;
   ajustarEmpresa(servicio.base(), {{"organizacionId", idEmpresa(demo, "Acme")}, {"tope", false}});
 
   r = cli({"folder", "off", "--company", "Acme"});

@@ -12,10 +12,11 @@
 #include <string>
 #include <system_error>
 
-#include "arranque.h"
-#include "control.h"
 #include "fallos.h"
+#include "finder/arranque.h"
+#include "finder/control.h"
 #include "finder/dominios.h"
+#include "finder/situacion.h"
 #include "ordenes.h"
 #include "salida.h"
 #include "textos.h"
@@ -34,41 +35,10 @@ struct DatosCarpeta {
   bool json = false;
 };
 
-// The running host's status, or none when no host answers as one should.
-std::optional<json> estadoDelAnfitrion() {
-  try {
-    auto estado = json::parse(finder::host::pedirAlAnfitrion("estado"), nullptr, false);
-    if (estado.is_object() && estado.contains("dominios") && estado["dominios"].is_array())
-      return estado;
-  } catch (const std::exception&) {
-    // Not running, or not reachable: the same for every caller here.
-  }
-  return std::nullopt;
-}
-
-// The host's status shape built from the registry alone, for when no host runs: nothing is
-// mounted, and the pending uploads and kernel requests are left out, being unknown.
-json estadoDelRegistro() {
-  auto lista = json::array();
-  for (const auto& dominio : finder::getDomains())
-    lista.push_back({{"identifier", dominio.identifier},
-                     {"displayName", dominio.displayName},
-                     {"enabled", dominio.enabled},
-                     {"puntoDeMontaje", finder::puntoDeMontaje(dominio).string()},
-                     {"montado", false},
-                     {"motivo", dominio.enabled ? "vemlo-finder is not running" : "switched off"}});
-  return {{"dominios", std::move(lista)}};
-}
-
 const json* entradaDe(const json& estado, const std::string& identifier) {
   for (const auto& entrada : estado["dominios"])
     if (entrada.value("identifier", "") == identifier) return &entrada;
   return nullptr;
-}
-
-std::string motivoDe(const json& entrada) {
-  const auto pos = entrada.find("motivo");
-  return pos != entrada.end() && pos->is_string() ? pos->get<std::string>() : "";
 }
 
 // A failure the host will not retry by itself: the domain as now registered, switched on, not
@@ -76,7 +46,7 @@ std::string motivoDe(const json& entrada) {
 // this command's change, which the host has yet to read.
 bool fallida(const json& entrada, const Organizacion& empresa) {
   return entrada.value("displayName", "") == empresa.nombre && entrada.value("enabled", false) &&
-         !entrada.value("montado", false) && !motivoDe(entrada).empty();
+         !entrada.value("montado", false) && !finder::motivoLegible(entrada).empty();
 }
 
 // Sleeps `pausa`, unless Ctrl-C comes first, which ends the command.
@@ -89,7 +59,7 @@ void pausar(const std::stop_token& parar, std::chrono::milliseconds pausa) {
 }
 
 void arrancarAnfitrion() {
-  const auto programa = buscarAnfitrion();
+  const auto programa = finder::buscarAnfitrion();
   if (!programa)
     throw ErrorOrden(
         tr("vemlo-finder, which shows the Vemlo folder, was not found next to "
@@ -97,7 +67,7 @@ void arrancarAnfitrion() {
            "No se encontró vemlo-finder, que muestra la carpeta Vemlo, junto a "
            "vemlo-cli ni en PATH."));
   try {
-    arrancarDesligado(*programa);
+    finder::arrancarDesligado(*programa);
   } catch (const std::system_error& e) {
     throw ErrorOrden(trf("vemlo-finder could not be started: {}",
                          "No se pudo arrancar vemlo-finder: {}", {e.what()}));
@@ -108,13 +78,13 @@ int encender(Contexto& contexto) {
   const auto& empresa = contexto.empresa();
   finder::addDomain({empresa.id, empresa.nombre, true});
   finder::setUserEnabled(empresa.id, true);
-  if (!estadoDelAnfitrion()) arrancarAnfitrion();
+  if (!finder::estadoDelAnfitrion()) arrancarAnfitrion();
   // The host reads the registry's change (or starts) on its own; its status says when the
   // folder is there.
   const auto hasta = std::chrono::steady_clock::now() + kPlazoDeMontaje;
   std::optional<json> estado;
   for (;;) {
-    estado = estadoDelAnfitrion();
+    estado = finder::estadoDelAnfitrion();
     const auto* entrada = estado ? entradaDe(*estado, empresa.id) : nullptr;
     if (entrada && entrada->value("montado", false)) {
       imprimir(trf("The Vemlo folder of {} is at {}", "La carpeta Vemlo de {} está en {}",
@@ -130,7 +100,7 @@ int encender(Contexto& contexto) {
                          "No se montó la carpeta Vemlo de {}: vemlo-finder no arrancó.",
                          {empresa.nombre}));
   const auto* entrada = entradaDe(*estado, empresa.id);
-  const auto motivo = entrada ? motivoDe(*entrada) : "";
+  const auto motivo = entrada ? finder::motivoLegible(*entrada) : "";
   if (motivo.empty())
     throw ErrorOrden(trf("The Vemlo folder of {} was not mounted within {} seconds.",
                          "No se montó la carpeta Vemlo de {} en {} segundos.",
@@ -177,43 +147,14 @@ int apagar(Contexto& contexto) {
   return hecho;
 }
 
-std::string situacion(const json& entrada, bool enMarcha) {
-  if (entrada.value("montado", false)) return tr("mounted", "montada");
-  if (!entrada.value("enabled", false)) return tr("off", "apagada");
-  if (!enMarcha)
-    return tr("not mounted: vemlo-finder is not running",
-              "sin montar: vemlo-finder no está en marcha");
-  const auto motivo = motivoDe(entrada);
-  if (motivo.empty()) return tr("not mounted yet", "todavía sin montar");
-  return tr("not mounted: ", "sin montar: ") + motivo;
-}
-
 std::string pendientesDe(const json& entrada) {
   const auto pos = entrada.find("pendientes");
   return pos != entrada.end() && pos->is_array() ? std::to_string(pos->size()) : "-";
 }
 
-// Under the table, each upload that failed: why, in a sentence, and whether it is retried.
-void imprimirFallos(const json& dominios) {
-  for (const auto& entrada : dominios) {
-    const auto pos = entrada.find("pendientes");
-    if (pos == entrada.end() || !pos->is_array()) continue;
-    for (const auto& p : *pos) {
-      const auto motivo = p.value("ultimoFallo", "");
-      if (motivo.empty()) continue;
-      const auto espera = p.value("detenida", false) ? tr("not retried until it is saved again",
-                                                          "no se reintenta hasta "
-                                                          "que se guarde de nuevo")
-                                                     : tr("will try again", "se reintentará");
-      imprimir(p.value("nombre", "") + ": " + motivo + " (" + espera + ")");
-    }
-  }
-}
-
 int mostrarEstado(const DatosCarpeta& datos) {
-  auto estado = estadoDelAnfitrion();
-  const bool enMarcha = estado.has_value();
-  if (!estado) estado = estadoDelRegistro();
+  auto estado = finder::estadoDelAnfitrion();
+  if (!estado) estado = finder::estadoDelRegistro();
   if (datos.json) {
     imprimirJson(*estado);
     return hecho;
@@ -231,10 +172,10 @@ int mostrarEstado(const DatosCarpeta& datos) {
     auto nombre = entrada.value("displayName", "");
     tabla.fila({nombre.empty() ? entrada.value("identifier", "") : nombre,
                 entrada.value("puntoDeMontaje", ""), pendientesDe(entrada),
-                situacion(entrada, enMarcha)});
+                finder::situacionLegible(entrada)});
   }
   tabla.imprimir();
-  imprimirFallos(dominios);
+  for (const auto& linea : finder::fallosLegibles(dominios)) imprimir(linea);
   return hecho;
 }
 

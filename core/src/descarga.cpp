@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "vemlo/descriptor.h"
 #include "url.h"
 #include "vemlo/cliente.h"
+#include "vemlo/descriptor.h"
 
 namespace vemlo {
 namespace {

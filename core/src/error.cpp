@@ -44,6 +44,19 @@ std::string ErrorVemlo::descripcion() const {
   return mensaje(codigo_, enEspanol());
 }
 
+bool reintentable(const ErrorVemlo& error) {
+  switch (error.caso()) {
+    case ErrorVemlo::Caso::red:
+    case ErrorVemlo::Caso::servidor:
+      return true;
+    case ErrorVemlo::Caso::api:
+      return error.estado() >= 500 || error.estado() == 408 || error.estado() == 429 ||
+             error.codigo() == "noLlego";
+    default:
+      return false;
+  }
+}
+
 bool esCancelacion(std::exception_ptr fallo) {
   if (!fallo) return false;
   try {

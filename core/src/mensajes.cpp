@@ -76,6 +76,26 @@ const std::map<std::string_view, Frases, std::less<>>& tabla() {
         "moment.",
         "Vemlo no está respondiendo en este momento. Tu internet funciona; inténtalo de nuevo "
         "en un momento."}},
+      // Why the Vemlo folder is not there, or an upload from it failed.
+      {"sinSesion",
+       {"You're not signed in. Sign in to Vemlo and try again.",
+        "No has entrado. Entra en Vemlo e inténtalo otra vez."}},
+      {"apagada", {"The Vemlo folder is switched off.", "La carpeta Vemlo está apagada."}},
+      {"sinAnfitrion",
+       {"vemlo-finder, which shows the Vemlo folder, isn't running.",
+        "vemlo-finder, que muestra la carpeta Vemlo, no está en marcha."}},
+      {"sinFuse",
+       {"This computer doesn't let Vemlo mount folders: /dev/fuse is missing or not open to you.",
+        "Este equipo no deja a Vemlo montar carpetas: falta /dev/fuse o no tienes acceso."}},
+      {"montaje",
+       {"The Vemlo folder couldn't be mounted in its place.",
+        "No se pudo montar la carpeta Vemlo en su lugar."}},
+      {"sinCarpeta",
+       {"There's no Vemlo folder for that company.", "No hay carpeta Vemlo para esa empresa."}},
+      {"sinMontar", {"That Vemlo folder isn't mounted.", "Esa carpeta Vemlo no está montada."}},
+      {"disco",
+       {"There's no space left on this computer's disk.",
+        "No queda espacio en el disco de este equipo."}},
   };
   return frases;
 }

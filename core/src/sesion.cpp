@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "vemlo/descriptor.h"
 #include "llavero.h"
+#include "vemlo/descriptor.h"
 #include "vemlo/utf8.h"
 #include "vemlo/xdg.h"
 
@@ -84,7 +84,9 @@ std::optional<std::string> comoTexto(std::optional<std::string> bytes) {
 
 }  // namespace
 
-std::filesystem::path SesionGuardada::contenedor() { return datosDeUsuario() / "vemlo"; }
+std::filesystem::path SesionGuardada::contenedor() {
+  return datosDeUsuario() / "vemlo";
+}
 
 void SesionGuardada::guardar(std::string_view token) {
   borrar();

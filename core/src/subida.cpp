@@ -20,19 +20,6 @@ namespace {
 constexpr int maxParalelo = 4;
 constexpr int maxReintentos = 5;
 
-// Transient failures: offline, the service not answering, a 5xx, storage refusing a part.
-bool sePuedeReintentar(const ErrorVemlo& e) {
-  switch (e.caso()) {
-    case ErrorVemlo::Caso::red:
-    case ErrorVemlo::Caso::servidor:
-      return true;
-    case ErrorVemlo::Caso::api:
-      return e.estado() >= 500 || e.codigo() == "noLlego";
-    default:
-      return false;
-  }
-}
-
 // The wait before attempt k + 1: min(2^(k-1), 30) seconds.
 std::uint64_t esperaTras(int k) {
   const std::uint64_t segundos = std::min<std::uint64_t>(1ULL << (k - 1), 30);
@@ -45,7 +32,7 @@ auto conReintentos(const Intento& intento, const Esperar& esperar, const std::st
     try {
       return intento();
     } catch (const ErrorVemlo& e) {
-      if (k > maxReintentos || !sePuedeReintentar(e)) throw;
+      if (k > maxReintentos || !reintentable(e)) throw;
     }
     esperar(esperaTras(k), parar);
   }

@@ -127,7 +127,7 @@ std::string ConCarpeta::pedir(const std::string& linea) const {
 }
 
 nlohmann::json ConCarpeta::estado() const {
-  return nlohmann::json::parse(pedir("--estado"), nullptr, false);
+  return nlohmann::json::parse(pedir("--estado --json"), nullptr, false);
 }
 
 bool ConCarpeta::sinPendientes(std::chrono::milliseconds plazo) const {

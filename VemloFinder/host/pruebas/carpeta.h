@@ -48,7 +48,7 @@ class ConCarpeta : public testing::Test {
   Salida enMontaje(const std::string& orden) const { return sh(orden, punto()); }
   // The host's answer to a control line (e.g. "estado", "senal ID").
   std::string pedir(const std::string& linea) const;
-  // The host's status (`vemlo-finder --estado`), or null when it does not answer.
+  // The host's status (`vemlo-finder --estado --json`), or null when it does not answer.
   nlohmann::json estado() const;
   // True once the host has nothing pending to upload for any domain.
   bool sinPendientes(std::chrono::milliseconds plazo = 30s) const;

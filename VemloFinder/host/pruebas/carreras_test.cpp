@@ -161,7 +161,8 @@ TEST_F(Carpeta, UnIdentificadorQueNoEsNombreNoSeMonta) {
   const auto ahora = estado();
   for (const auto& d : ahora.at("dominios")) {
     if (d.at("identifier") == empresa("Acme").id) continue;
-    EXPECT_NE(d.at("motivo").get<std::string>().find("identifier"), std::string::npos) << d;
+    EXPECT_EQ(d.at("motivo"), "montaje") << d;
+    EXPECT_NE(d.at("detalle").get<std::string>().find("identifier"), std::string::npos) << d;
   }
   // What each identifier would have made of the cache's and the store's folders.
   for (const auto& raiz : {cacheDeUsuario(), datosDeUsuario(), fs::path(std::getenv("HOME"))})
@@ -204,7 +205,8 @@ TEST_F(Carpeta, UnRechazoFirmeSeDetieneYSeVe) {
     pendiente = e.at("dominios").at(0).at("pendientes").at(0);
     return pendiente.at("detenida").get<bool>();
   })) << pedir("--estado");
-  EXPECT_EQ(pendiente.at("ultimoFallo"), mensaje("tope", false));
+  EXPECT_EQ(pendiente.at("ultimoFallo"), "tope");
+  EXPECT_NE(pedir("--estado").find("tope.txt: " + mensaje("tope", false)), std::string::npos);
   borrarRegistro(servicio->base());
   std::this_thread::sleep_for(3s);
   EXPECT_TRUE(registro(servicio->base()).at("pedidos").empty());  // not tried again
@@ -221,7 +223,7 @@ TEST_F(Carpeta, ApagarConUnaSubidaEnCaminoNoPierdeNada) {
   EXPECT_EQ(enMontaje("printf 'en camino' > camino.txt && ls Fotos").estado, 0);
   setUserEnabled(empresa("Acme").id, false);
   ASSERT_TRUE(
-      esperar([&] { return pedir("--estado").find("switched off") != std::string::npos; }, 10s));
+      esperar([&] { return estado().at("dominios").at(0).at("motivo") == "apagada"; }, 10s));
   EXPECT_TRUE(esperar(
       [&] { return montajesEn(leer("/proc/self/mountinfo"), punto(), getuid()) == 0; }, 10s));
   quitarFallos(servicio->base());

@@ -4,6 +4,8 @@
 
 #include "carpeta.h"
 #include "montajes.h"
+#include "vemlo/mensajes.h"
+#include "vemlo/sesion.h"
 
 namespace vemlo::finder::host::pruebas {
 namespace {
@@ -77,6 +79,11 @@ TEST_F(Carpeta, UnCambioEnElServicioLlegaConLaSenal) {
   EXPECT_EQ(pedir("--senal " + empresa("Acme").id), "");
   EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLeeme.md\nProyectos\nnuevo.txt\n");
   EXPECT_EQ(enMontaje("cat nuevo.txt").texto, "del servicio");
+  // Why a signal failed, as a sentence of the person's language.
+  EXPECT_EQ(pedir("--senal otra"), "vemlo-finder: " + mensaje("sinCarpeta", false) + "\n");
+  SesionGuardada::borrar();
+  EXPECT_EQ(pedir("--senal " + empresa("Acme").id),
+            "vemlo-finder: " + mensaje("sinSesion", false) + "\n");
 }
 
 TEST_F(Carpeta, ConElServicioCaidoNadaSePierde) {
@@ -135,7 +142,7 @@ TEST_F(SoloLectura, ElRegistroManda) {
   EXPECT_TRUE(
       esperar([&] { return sh("ls", punto("Acme")).texto.find("Fotos") != std::string::npos; }));
   setUserEnabled(empresa("Beta").id, false);
-  EXPECT_TRUE(esperar([&] { return pedir("--estado").find("switched off") != std::string::npos; }));
+  EXPECT_TRUE(esperar([&] { return pedir("--estado").find("Beta: off") != std::string::npos; }));
   EXPECT_TRUE(esperar([&] { return sh("ls", punto("Beta")).texto.empty(); }));
   removeDomain(empresa("Acme").id);
   EXPECT_TRUE(esperar([&] { return sh("ls", punto("Acme")).texto.empty(); }));

@@ -8,7 +8,22 @@ namespace vemlo {
 
 class ErrorVemlo : public std::exception {
  public:
-  enum class Caso { api, red, servidor, formato, cancelado };
+  // What the caller should do with each case:
+  enum class Caso {
+    // The service refused with an HTTP status and a code of the message table: show
+    // `descripcion`; "sesion" (or 401) means the stored session is dead, so forget it and ask
+    // to sign in; see `reintentable` for the few worth sending again.
+    api,
+    // No answer at all (offline, DNS, refused, time-out): try again when the network is back.
+    red,
+    // The service answered but not as a service does (5xx pages, a proxy): try again later.
+    servidor,
+    // The answer could not be read as the contract says: a fault of one side; report it, do
+    // not loop on it.
+    formato,
+    // Our own cancellation: stay silent.
+    cancelado,
+  };
 
   static ErrorVemlo api(int estado, std::string codigo);
   static ErrorVemlo red(std::string detalle);
@@ -42,6 +57,12 @@ class ErrorVemlo : public std::exception {
   std::string detalle_;
   std::string diagnostico_;
 };
+
+// True when sending the same request again later may succeed: the network, the service's
+// side (`servidor`, 5xx), a time-out (408), too many requests (429), or a file the storage did
+// not receive ("noLlego"). The upload engine retries these with back-off, and the Vemlo
+// folder's uploader keeps them queued.
+bool reintentable(const ErrorVemlo& error);
 
 // True for a cancellation of any origin: `cancelado`, or a transfer that our own
 // cancellation aborted. The screens stay silent for these.

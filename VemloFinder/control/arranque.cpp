@@ -1,8 +1,8 @@
-// Finding and detaching vemlo-finder. vemlo-cli has threads by the time it forks (the Ctrl-C
+// Finding and detaching vemlo-finder. The caller has threads by the time it forks (a Ctrl-C
 // watcher, the network), so everything the children need is made before fork and the
 // children call only async-signal-safe functions. A close-on-exec pipe brings back the errno
 // of a failed fork or exec; it closes without a word once vemlo-finder runs.
-#include "arranque.h"
+#include "finder/arranque.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace vemlo::cli {
+namespace vemlo::finder {
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,14 +39,14 @@ bool esEjecutable(const fs::path& ruta) {
 [[noreturn]] void nieto(const char* ruta, char* const argv[], int nulo, int aviso) {
   sigset_t ninguna;
   sigemptyset(&ninguna);
-  sigprocmask(SIG_SETMASK, &ninguna, nullptr);  // vemlo-cli blocks SIGINT and SIGUSR2
+  sigprocmask(SIG_SETMASK, &ninguna, nullptr);  // the caller may block some (vemlo-cli does)
   struct sigaction porDefecto {};
   porDefecto.sa_handler = SIG_DFL;
   for (int senal = 1; senal < NSIG; ++senal) sigaction(senal, &porDefecto, nullptr);
   if (chdir("/") != 0) contarYSalir(aviso, errno);
   for (int fd = 0; fd <= 2; ++fd)
     if (dup2(nulo, fd) < 0) contarYSalir(aviso, errno);
-  // Whatever else vemlo-cli had open must not stay open in the host; the pipe already closes
+  // Whatever else the caller had open must not stay open in the host; the pipe already closes
   // on exec. Older kernels without the flag keep the descriptors: harmless.
   close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
   execv(ruta, argv);
@@ -124,4 +124,4 @@ void arrancarDesligado(const fs::path& programa) {
     fallaSistema(error, "cannot run " + ruta);
 }
 
-}  // namespace vemlo::cli
+}  // namespace vemlo::finder

@@ -1,12 +1,12 @@
-// Starting vemlo-finder, the host of the Vemlo folder, from vemlo-cli: found beside the running
-// binary (or in the build tree, or in PATH) and detached, so that it outlives the command and
-// holds none of its terminal, pipes or folder.
+// Starting vemlo-finder, the host of the Vemlo folder, from another program (vemlo-cli, the
+// app): found beside the running binary (or in the build tree, or in PATH) and detached, so
+// that it outlives the program and holds none of its terminal, pipes or folder.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 
-namespace vemlo::cli {
+namespace vemlo::finder {
 
 // vemlo-finder in this program's folder, else at ../VemloFinder/host/ from it (the build
 // tree), else in an absolute folder of PATH; none when there is none to run.
@@ -18,4 +18,4 @@ std::optional<std::filesystem::path> buscarAnfitrion();
 // not be run.
 void arrancarDesligado(const std::filesystem::path& programa);
 
-}  // namespace vemlo::cli
+}  // namespace vemlo::finder

@@ -1,0 +1,44 @@
+// Asking the running vemlo-finder over its control socket, as vemlo-cli and the app do. The
+// socket lives in the user's private runtime folder. "estado" answers the host's status as JSON
+// on one line; "senal <identifier>" answers "ok", or "error <code> <detail>" where the code is
+// one of the message table's.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace vemlo::finder {
+
+// The host's runtime folder: $XDG_RUNTIME_DIR/vemlo, else /tmp/vemlo-<uid>. Nothing is made.
+std::filesystem::path carpetaDeEjecucion();
+// The same folder, made (0700) when missing; fails unless it is a folder of this user and not
+// a symbolic link.
+std::filesystem::path prepararCarpetaDeEjecucion();
+// The control socket: "finder.sock" in the runtime folder.
+std::filesystem::path archivoDeControl();
+
+// No host listens on the control socket.
+class SinAnfitrion : public std::runtime_error {
+ public:
+  SinAnfitrion() : std::runtime_error("vemlo-finder is not running") {}
+};
+
+// Sends one request line to the running host and returns its whole answer. Fails with
+// SinAnfitrion, or std::runtime_error when the socket cannot be used.
+std::string pedirAlAnfitrion(const std::string& linea);
+
+// The running host's status, or none when no host answers as one should.
+std::optional<nlohmann::json> estadoDelAnfitrion();
+
+// The status shape built from the registry alone, for when no host runs: nothing mounted, the
+// reason "sinAnfitrion" (or "apagada"), pending uploads and kernel requests left out.
+nlohmann::json estadoDelRegistro();
+
+// Runs the change signal of one domain: none when done, else the reason's code. Fails as
+// pedirAlAnfitrion does.
+std::optional<std::string> senalar(const std::string& identifier);
+
+}  // namespace vemlo::finder
