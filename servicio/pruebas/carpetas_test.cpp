@@ -1,14 +1,14 @@
-// Folders and files: the shape of a folder view, creating, renaming and moving, and every
-// refusal of those changes (taken names, cycles, roles, company roots, unknown ids).
-#include <functional>
-
+// Folders and files: the shape of a folder view, roles, creating, renaming and moving, the
+// order of lists and the names that are valid. Refusals are rows in rechazos_test.cpp.
 #include "comun.h"
 
 namespace vemlo::pruebas {
 namespace {
 
-TEST(Carpetas, LaRaizTieneLaFormaYElOrdenDeLaDemo) {
-  Escenario e;
+class Carpetas : public Compartida {};
+
+TEST_F(Carpetas, LaRaizTieneLaFormaYElOrdenDeLaDemo) {
+  auto& e = compartido();
   const auto c = e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId);
   ASSERT_TRUE(esOk(c));
   const auto vista = desdeJson<VistaCarpeta>(c.json());
@@ -31,8 +31,8 @@ TEST(Carpetas, LaRaizTieneLaFormaYElOrdenDeLaDemo) {
   }
 }
 
-TEST(Carpetas, UnaSubcarpetaLlevaSuRutaDesdeLaRaiz) {
-  Escenario e;
+TEST_F(Carpetas, UnaSubcarpetaLlevaSuRutaDesdeLaRaiz) {
+  auto& e = compartido();
   const auto informes = e.demo.carpeta(idCarpeta(e.raizAcme(), "Informes"));
   const auto id2026 = idCarpeta(informes, "2026");
   const auto vista = e.demo.carpeta(id2026);
@@ -45,8 +45,8 @@ TEST(Carpetas, UnaSubcarpetaLlevaSuRutaDesdeLaRaiz) {
   EXPECT_TRUE(descargar(e.demo, q1.id).starts_with("%PDF"));
 }
 
-TEST(Carpetas, ElRolEsElDelUsuarioEnLaEmpresaDeLaCarpeta) {
-  Escenario e;
+TEST_F(Carpetas, ElRolEsElDelUsuarioEnLaEmpresaDeLaCarpeta) {
+  auto& e = compartido();
   const auto beta = e.raizBeta();
   EXPECT_EQ(beta.rol, "lector");
   EXPECT_EQ(beta.ruta.at(0).nombre, "Beta");
@@ -57,44 +57,55 @@ TEST(Carpetas, ElRolEsElDelUsuarioEnLaEmpresaDeLaCarpeta) {
   EXPECT_EQ(e.mara().carpeta(e.acme.carpetaRaizId).rol, "administrador");
 }
 
-TEST(Carpetas, CrearRenombrarYMoverSeVenEnLasVistas) {
-  Escenario e;
-  const auto raiz = e.acme.carpetaRaizId;
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", raiz}, {"nombre", "Nueva"}});
+TEST_F(Carpetas, OtroUsuarioNoVeUnaEmpresaEnLaQueNoEsta) {
+  auto& e = compartido();
+  const auto mara = e.mara();
+  const auto org = codificar(e.beta.id);
+  for (const auto& ruta :
+       {"/v1/papelera?organizacionId=" + org, "/v1/buscar?organizacionId=" + org + "&q=a",
+        "/v1/recientes?organizacionId=" + org, "/v1/favoritos?organizacionId=" + org}) {
+    const auto c = mara.get(ruta);
+    EXPECT_TRUE(c.estado == 404 || c.estado == 403) << ruta << " → " << c.resumen();
+    EXPECT_TRUE(c.error() == "noExiste" || c.error() == "permiso") << ruta << " → " << c.resumen();
+    EXPECT_EQ(c.cuerpo.find("guia"), std::string::npos);
+  }
+}
+
+TEST_F(Carpetas, CrearRenombrarYMoverSeVenEnLasVistas) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  const auto c = e.demo.post("/v1/carpetas", {{"padreId", caso}, {"nombre", "Nueva"}});
   ASSERT_TRUE(esOk(c));
   const auto nueva = desdeJson<RId>(c.json()).valor;
   const auto vista = e.demo.carpeta(nueva);
   EXPECT_EQ(vista.ruta.back(), (PasoRuta{nueva, "Nueva", false}));
   EXPECT_TRUE(vista.carpetas.empty() && vista.archivos.empty());
-  const auto creada = e.raizAcme().carpetas;
-  EXPECT_EQ(nombres(creada), (std::vector<std::string>{"Fotos", "Informes", "Nueva", "Proyectos"}));
+  const auto destino = crearCarpeta(e.demo, caso, "Destino");
+  const auto leeme = subir(e.demo, caso, "Léeme.txt", "hola", "text/plain");
+  EXPECT_EQ(nombres(e.demo.carpeta(caso).carpetas), (std::vector<std::string>{"Destino", "Nueva"}));
 
   EXPECT_TRUE(esOk(e.demo.patch("/v1/carpetas/" + nueva, {{"nombre", "Renombrada"}})));
-  const auto leeme = idArchivo(e.raizAcme(), "Léeme.txt");
   EXPECT_TRUE(esOk(e.demo.patch("/v1/archivos/" + leeme, {{"nombre", "Lee.md"}})));
-  auto ahora = e.raizAcme();
+  auto ahora = e.demo.carpeta(caso);
   EXPECT_EQ(idCarpeta(ahora, "Renombrada"), nueva);
   EXPECT_EQ(idArchivo(ahora, "Lee.md"), leeme);
 
-  const auto proyectos = idCarpeta(ahora, "Proyectos");
-  EXPECT_TRUE(esOk(e.demo.post("/v1/carpetas/" + nueva + "/mover", {{"destinoId", proyectos}})));
+  EXPECT_TRUE(esOk(e.demo.post("/v1/carpetas/" + nueva + "/mover", {{"destinoId", destino}})));
   EXPECT_TRUE(esOk(e.demo.post("/v1/archivos/" + leeme + "/mover", {{"destinoId", nueva}})));
-  ahora = e.raizAcme();
-  EXPECT_EQ(nombres(ahora.carpetas), (std::vector<std::string>{"Fotos", "Informes", "Proyectos"}));
+  ahora = e.demo.carpeta(caso);
+  EXPECT_EQ(nombres(ahora.carpetas), std::vector<std::string>{"Destino"});
   EXPECT_TRUE(ahora.archivos.empty());
   const auto movida = e.demo.carpeta(nueva);
-  ASSERT_EQ(movida.ruta.size(), 3u);
-  EXPECT_EQ(movida.ruta[1].id, proyectos);
+  ASSERT_EQ(movida.ruta.size(), ahora.ruta.size() + 2);
+  EXPECT_EQ(movida.ruta[ahora.ruta.size()].id, destino);
   EXPECT_EQ(idArchivo(movida, "Lee.md"), leeme);
 }
 
-TEST(Carpetas, LasListasVanPorNombreNoPorOrdenDeCreacion) {
-  Escenario e;
-  const auto raiz = e.acme.carpetaRaizId;
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", raiz}, {"nombre", "Orden"}});
-  const auto orden = desdeJson<RId>(c.json()).valor;
+TEST_F(Carpetas, LasListasVanPorNombreNoPorOrdenDeCreacion) {
+  auto& e = compartido();
+  const auto orden = carpetaNueva(e);
   for (const char* nombre : {"gamma", "alfa", "beta"}) {
-    ASSERT_TRUE(esOk(e.demo.post("/v1/carpetas", {{"padreId", orden}, {"nombre", nombre}})));
+    crearCarpeta(e.demo, orden, nombre);
     subir(e.demo, orden, std::string(nombre) + ".txt", "x", "text/plain");
   }
   const auto vista = e.demo.carpeta(orden);
@@ -103,215 +114,43 @@ TEST(Carpetas, LasListasVanPorNombreNoPorOrdenDeCreacion) {
             (std::vector<std::string>{"alfa.txt", "beta.txt", "gamma.txt"}));
 }
 
-TEST(Carpetas, LosNombresDistinguenMayusculas) {
-  Escenario e;
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", e.acme.carpetaRaizId}, {"nombre", "fotos"}});
-  EXPECT_TRUE(esOk(c));
-  const auto vista = e.raizAcme();
+TEST_F(Carpetas, LosNombresDistinguenMayusculas) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  crearCarpeta(e.demo, caso, "Fotos");
+  EXPECT_TRUE(esOk(e.demo.post("/v1/carpetas", {{"padreId", caso}, {"nombre", "fotos"}})));
+  const auto vista = e.demo.carpeta(caso);
   EXPECT_NE(idCarpeta(vista, "fotos"), idCarpeta(vista, "Fotos"));
 }
 
-// One refused change. `hacer` may prepare what it needs first.
-struct FilaRechazo {
+TEST_F(Carpetas, UnNombreDe255BytesEsValido) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
   std::string nombre;
-  std::function<Contestacion(Escenario&)> hacer;
-  int estado;
-  std::string codigo;
-  friend void PrintTo(const FilaRechazo& f, std::ostream* os) { *os << f.nombre; }
-};
+  for (int i = 0; i < 127; ++i) nombre += "ñ";
+  nombre += "x";
+  ASSERT_EQ(nombre.size(), 255u);
+  const auto c = e.demo.post("/v1/carpetas", {{"padreId", caso}, {"nombre", nombre}});
+  ASSERT_TRUE(esOk(c));
+  EXPECT_EQ(e.demo.carpeta(desdeJson<RId>(c.json()).valor).ruta.back().nombre, nombre);
+  const auto id = subir(e.demo, caso, std::string(255, 'a'), "hola", "text/plain");
+  EXPECT_EQ(archivo(e.demo.carpeta(caso), std::string(255, 'a')).id, id);
+}
 
-class Rechazos : public testing::TestWithParam<FilaRechazo> {};
-
-TEST_P(Rechazos, RespondenElCodigoYNoCambianNada) {
-  Escenario e;
-  const auto& fila = GetParam();
-  const auto c = fila.hacer(e);
-  EXPECT_TRUE(esError(c, fila.estado, fila.codigo));
-  // The demo tree is still there as it was (refusals change nothing).
-  if (fila.codigo != "noExiste") {
-    const auto raiz = e.raizAcme();
-    EXPECT_EQ(nombres(raiz.carpetas), (std::vector<std::string>{"Fotos", "Informes", "Proyectos"}));
-    EXPECT_EQ(nombres(e.raizBeta().carpetas), std::vector<std::string>{"Manuales"});
+TEST_F(Carpetas, NombresRarosPeroValidosSeGuardanTalCual) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  const std::vector<std::string> raros{
+      "...", "..a", "a..",     " espacio ", "..\\..\\fuera.txt", "%2e%2e%2ffuera",
+      "~",   "-rf", ".oculto", "日本語.txt"};
+  for (const auto& nombre : raros) {
+    SCOPED_TRACE(nombre);
+    subir(e.demo, caso, nombre, "contenido de " + nombre, "text/plain");
   }
+  const auto vista = e.demo.carpeta(caso);
+  for (const auto& nombre : raros)
+    EXPECT_EQ(descargar(e.demo, idArchivo(vista, nombre)), "contenido de " + nombre);
 }
-
-std::string carpetaDe(Escenario& e, const std::string& nombre) {
-  return idCarpeta(e.raizAcme(), nombre);
-}
-std::string informes2026(Escenario& e) {
-  return idCarpeta(e.demo.carpeta(carpetaDe(e, "Informes")), "2026");
-}
-std::string manuales(Escenario& e) { return idCarpeta(e.raizBeta(), "Manuales"); }
-std::string guia(Escenario& e) { return idArchivo(e.demo.carpeta(manuales(e)), "guia.pdf"); }
-std::string crear(Escenario& e, const std::string& padre, const std::string& nombre) {
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", padre}, {"nombre", nombre}});
-  return desdeJson<RId>(ClienteHttp::exigir(c, "crear " + nombre).json()).valor;
-}
-Contestacion mover(const ClienteHttp& c, const std::string& tipo, const std::string& id,
-                   const std::string& destino) {
-  return c.post("/v1/" + tipo + "/" + id + "/mover", {{"destinoId", destino}});
-}
-Contestacion renombrar(const ClienteHttp& c, const std::string& tipo, const std::string& id,
-                       const std::string& nombre) {
-  return c.patch("/v1/" + tipo + "/" + id, {{"nombre", nombre}});
-}
-std::string leeme(Escenario& e) { return idArchivo(e.raizAcme(), "Léeme.txt"); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Carpetas, Rechazos,
-    testing::Values(
-        FilaRechazo{"CrearConNombreDeCarpeta",
-                    [](Escenario& e) {
-                      return e.demo.post("/v1/carpetas",
-                                         {{"padreId", e.acme.carpetaRaizId}, {"nombre", "Fotos"}});
-                    },
-                    409, "repetido"},
-        FilaRechazo{"CrearConNombreDeArchivo",
-                    [](Escenario& e) {
-                      return e.demo.post("/v1/carpetas", {{"padreId", e.acme.carpetaRaizId},
-                                                          {"nombre", "Léeme.txt"}});
-                    },
-                    409, "repetido"},
-        FilaRechazo{"RenombrarCarpetaANombreTomado",
-                    [](Escenario& e) {
-                      return renombrar(e.demo, "carpetas", carpetaDe(e, "Fotos"), "Informes");
-                    },
-                    409, "repetido"},
-        FilaRechazo{"RenombrarArchivoANombreDeCarpeta",
-                    [](Escenario& e) { return renombrar(e.demo, "archivos", leeme(e), "Fotos"); },
-                    409, "repetido"},
-        FilaRechazo{"MoverADondeElNombreEstaTomado",
-                    [](Escenario& e) {
-                      crear(e, carpetaDe(e, "Proyectos"), "Fotos");
-                      return mover(e.demo, "carpetas", carpetaDe(e, "Fotos"),
-                                   carpetaDe(e, "Proyectos"));
-                    },
-                    409, "repetido"},
-        FilaRechazo{"MoverArchivoADondeElNombreEstaTomado",
-                    [](Escenario& e) {
-                      const auto fotos = carpetaDe(e, "Fotos");
-                      subir(e.demo, fotos, "Léeme.txt", "otro", "text/plain");
-                      return mover(e.demo, "archivos", leeme(e), fotos);
-                    },
-                    409, "repetido"},
-        FilaRechazo{"MoverCarpetaDentroDeSiMisma",
-                    [](Escenario& e) {
-                      const auto id = carpetaDe(e, "Informes");
-                      return mover(e.demo, "carpetas", id, id);
-                    },
-                    409, "ciclo"},
-        FilaRechazo{"MoverCarpetaASuSubarbol",
-                    [](Escenario& e) {
-                      return mover(e.demo, "carpetas", carpetaDe(e, "Informes"), informes2026(e));
-                    },
-                    409, "ciclo"},
-        FilaRechazo{"RenombrarLaRaiz",
-                    [](Escenario& e) {
-                      return renombrar(e.mara(), "carpetas", e.acme.carpetaRaizId, "Otra");
-                    },
-                    403, "permiso"},
-        FilaRechazo{"MoverLaRaiz",
-                    [](Escenario& e) {
-                      return mover(e.mara(), "carpetas", e.acme.carpetaRaizId,
-                                   carpetaDe(e, "Fotos"));
-                    },
-                    403, "permiso"},
-        FilaRechazo{"RaizALaPapelera",
-                    [](Escenario& e) {
-                      return e.mara().post("/v1/carpetas/" + e.acme.carpetaRaizId + "/papelera");
-                    },
-                    403, "permiso"},
-        FilaRechazo{"LectorCreaCarpeta",
-                    [](Escenario& e) {
-                      return e.demo.post("/v1/carpetas",
-                                         {{"padreId", e.beta.carpetaRaizId}, {"nombre", "Mía"}});
-                    },
-                    403, "permiso"},
-        FilaRechazo{"LectorRenombraCarpeta",
-                    [](Escenario& e) { return renombrar(e.demo, "carpetas", manuales(e), "M"); },
-                    403, "permiso"},
-        FilaRechazo{"LectorRenombraArchivo",
-                    [](Escenario& e) { return renombrar(e.demo, "archivos", guia(e), "g.pdf"); },
-                    403, "permiso"},
-        FilaRechazo{"LectorMueveArchivo",
-                    [](Escenario& e) {
-                      return mover(e.demo, "archivos", guia(e), e.beta.carpetaRaizId);
-                    },
-                    403, "permiso"},
-        FilaRechazo{"LectorMandaALaPapelera",
-                    [](Escenario& e) { return e.demo.post("/v1/archivos/" + guia(e) + "/papelera"); },
-                    403, "permiso"},
-        FilaRechazo{"LectorSube",
-                    [](Escenario& e) {
-                      return e.demo.post("/v1/subidas", {{"carpetaId", manuales(e)},
-                                                         {"nombre", "a.txt"},
-                                                         {"tamanoBytes", 3},
-                                                         {"tipo", "text/plain"}});
-                    },
-                    403, "permiso"},
-        FilaRechazo{"VerCarpetaInventada",
-                    [](Escenario& e) { return e.demo.get("/v1/carpetas/no-existe-123"); }, 404,
-                    "noExiste"},
-        FilaRechazo{"VerUnArchivoComoCarpeta",
-                    [](Escenario& e) { return e.demo.get("/v1/carpetas/" + leeme(e)); }, 404,
-                    "noExiste"},
-        FilaRechazo{"CrearEnPadreInventado",
-                    [](Escenario& e) {
-                      return e.demo.post("/v1/carpetas", {{"padreId", "no-existe"}, {"nombre", "x"}});
-                    },
-                    404, "noExiste"},
-        FilaRechazo{"MoverADestinoInventado",
-                    [](Escenario& e) { return mover(e.demo, "archivos", leeme(e), "no-existe"); },
-                    404, "noExiste"},
-        FilaRechazo{"RenombrarArchivoInventado",
-                    [](Escenario& e) { return renombrar(e.demo, "archivos", "no-existe", "x"); },
-                    404, "noExiste"},
-        FilaRechazo{"OtraEmpresaVerCarpeta",
-                    [](Escenario& e) { return e.mara().get("/v1/carpetas/" + manuales(e)); }, 404,
-                    "noExiste"},
-        FilaRechazo{"OtraEmpresaVerRaiz",
-                    [](Escenario& e) { return e.mara().get("/v1/carpetas/" + e.beta.carpetaRaizId); },
-                    404, "noExiste"},
-        FilaRechazo{"OtraEmpresaRenombrar",
-                    [](Escenario& e) { return renombrar(e.mara(), "archivos", guia(e), "x.pdf"); },
-                    404, "noExiste"},
-        FilaRechazo{"OtraEmpresaComoDestino",
-                    [](Escenario& e) {
-                      return mover(e.mara(), "carpetas", carpetaDe(e, "Fotos"), manuales(e));
-                    },
-                    404, "noExiste"},
-        FilaRechazo{"OtraEmpresaALaPapelera",
-                    [](Escenario& e) { return e.mara().post("/v1/archivos/" + guia(e) + "/papelera"); },
-                    404, "noExiste"},
-        FilaRechazo{"EnLaPapeleraVer",
-                    [](Escenario& e) {
-                      const auto id = informes2026(e);
-                      e.demo.post("/v1/carpetas/" + carpetaDe(e, "Informes") + "/papelera");
-                      return e.demo.get("/v1/carpetas/" + id);
-                    },
-                    404, "noExiste"},
-        FilaRechazo{"EnLaPapeleraRenombrar",
-                    [](Escenario& e) {
-                      const auto id = leeme(e);
-                      e.demo.post("/v1/archivos/" + id + "/papelera");
-                      return renombrar(e.demo, "archivos", id, "x.txt");
-                    },
-                    404, "noExiste"},
-        FilaRechazo{"EnLaPapeleraCrearDentro",
-                    [](Escenario& e) {
-                      const auto id = carpetaDe(e, "Proyectos");
-                      e.demo.post("/v1/carpetas/" + id + "/papelera");
-                      return e.demo.post("/v1/carpetas", {{"padreId", id}, {"nombre", "x"}});
-                    },
-                    404, "noExiste"},
-        FilaRechazo{"EnLaPapeleraComoDestino",
-                    [](Escenario& e) {
-                      const auto id = carpetaDe(e, "Proyectos");
-                      e.demo.post("/v1/carpetas/" + id + "/papelera");
-                      return mover(e.demo, "archivos", leeme(e), id);
-                    },
-                    404, "noExiste"}),
-    [](const auto& info) { return info.param.nombre; });
 
 }  // namespace
 }  // namespace vemlo::pruebas

@@ -1,10 +1,12 @@
-// What the contract tests share: a service of their own with the demo signed in, and the
-// checks of failure answers.
+// What the contract tests share: a service with the demo signed in (shared by the cases of a
+// suite, each working in a folder of its own), and the checks of failure answers.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,8 @@
 namespace vemlo::pruebas {
 
 // Parts of 64 KiB above 64 KiB, so multipart uploads stay small and fast.
-inline const std::vector<std::string> conPartesChicas{"--demo",   "--pruebas", "--umbral",
-                                                      "65536",    "--parte",   "65536"};
+inline const std::vector<std::string> conPartesChicas{"--demo", "--pruebas", "--umbral",
+                                                      "65536",  "--parte",   "65536"};
 
 inline const Organizacion& empresa(const Cuenta& cuenta, const std::string& nombre) {
   for (const auto& o : cuenta.organizaciones)
@@ -46,18 +48,54 @@ struct Escenario {
   Organizacion beta;
 };
 
+inline const std::vector<std::string> conDemo{"--demo", "--pruebas"};
+
+// The services shared by the cases of a suite, one per set of flags. ctest runs every suite
+// in a process of its own (see CMakeLists.txt).
+inline std::map<std::vector<std::string>, std::unique_ptr<Escenario>>& compartidos() {
+  static std::map<std::vector<std::string>, std::unique_ptr<Escenario>> servicios;
+  return servicios;
+}
+
+// The suite's service with `banderas`, started on first use.
+inline Escenario& compartido(const std::vector<std::string>& banderas = conDemo) {
+  auto& servicio = compartidos()[banderas];
+  if (!servicio) servicio = std::make_unique<Escenario>(banderas);
+  return *servicio;
+}
+
+// A fixture whose suite stops its shared services when it ends; cases that change something
+// do it in a folder of their own (carpetaNueva) or undo it.
+template <class Base = testing::Test>
+class ConServicio : public Base {
+ public:
+  static void TearDownTestSuite() { compartidos().clear(); }
+};
+using Compartida = ConServicio<>;
+
+inline std::string crearCarpeta(const ClienteHttp& cliente, const std::string& padreId,
+                                const std::string& nombre) {
+  const auto c = cliente.post("/v1/carpetas", {{"padreId", padreId}, {"nombre", nombre}});
+  return desdeJson<RId>(ClienteHttp::exigir(c, "crear " + nombre).json()).valor;
+}
+
+// A new empty folder under Acme's Proyectos (empty in the demo), for one case alone.
+inline std::string carpetaNueva(const Escenario& e) {
+  static int n = 0;
+  return crearCarpeta(e.demo, idCarpeta(e.raizAcme(), "Proyectos"), "caso-" + std::to_string(++n));
+}
+
 // A failure answer with exactly this status and the body {"error": codigo}.
 inline testing::AssertionResult esError(const Contestacion& c, int estado,
                                         const std::string& codigo) {
   if (c.estado == estado && c.error() == codigo) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "se esperaba " << estado << " {\"error\":\"" << codigo
-                                     << "\"}, llegó " << c.resumen();
+  return testing::AssertionFailure()
+         << "se esperaba " << estado << " {\"error\":\"" << codigo << "\"}, llegó " << c.resumen();
 }
 
 inline testing::AssertionResult esOk(const Contestacion& c) {
   if (c.estado == 200 && c.json().is_object()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "se esperaba 200 con un objeto JSON, llegó "
-                                     << c.resumen();
+  return testing::AssertionFailure() << "se esperaba 200 con un objeto JSON, llegó " << c.resumen();
 }
 
 // `texto` has the shape of `molde`, where '9' stands for any digit and every other

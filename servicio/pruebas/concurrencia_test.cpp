@@ -11,6 +11,8 @@
 namespace vemlo::pruebas {
 namespace {
 
+class Concurrencia : public Compartida {};
+
 constexpr int hilos = 16;
 constexpr int porHilo = 3;
 
@@ -23,10 +25,9 @@ std::string nombreFinal(int hilo, int i) {
   return "final-" + std::to_string(hilo) + "-" + std::to_string(i) + ".bin";
 }
 
-TEST(Concurrencia, DieciseisHilosSubenYRenombranSinPerderNada) {
-  Escenario e(conPartesChicas);
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", e.acme.carpetaRaizId}, {"nombre", "Carga"}});
-  const auto carga = desdeJson<RId>(ClienteHttp::exigir(c, "crear Carga").json()).valor;
+TEST_F(Concurrencia, DieciseisHilosSubenYRenombranSinPerderNada) {
+  auto& e = compartido(conPartesChicas);
+  const auto carga = carpetaNueva(e);
 
   std::mutex candado;
   std::vector<std::string> fallos;
@@ -65,14 +66,15 @@ TEST(Concurrencia, DieciseisHilosSubenYRenombranSinPerderNada) {
   EXPECT_EQ(ids.size(), static_cast<std::size_t>(hilos * porHilo));
 }
 
-TEST(Concurrencia, UnaCarreraPorUnNombreTieneUnSoloGanador) {
-  Escenario e;
+TEST_F(Concurrencia, UnaCarreraPorUnNombreTieneUnSoloGanador) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
   std::atomic<int> creadas{0};
   std::atomic<int> repetidas{0};
   std::vector<std::thread> trabajo;
   for (int h = 0; h < hilos; ++h) {
     trabajo.emplace_back([&] {
-      const auto c = e.demo.post("/v1/carpetas", {{"padreId", e.acme.carpetaRaizId}, {"nombre", "Carrera"}});
+      const auto c = e.demo.post("/v1/carpetas", {{"padreId", caso}, {"nombre", "Carrera"}});
       if (c.estado == 200) ++creadas;
       if (esError(c, 409, "repetido")) ++repetidas;
     });
@@ -80,7 +82,7 @@ TEST(Concurrencia, UnaCarreraPorUnNombreTieneUnSoloGanador) {
   for (auto& t : trabajo) t.join();
   EXPECT_EQ(creadas.load(), 1);
   EXPECT_EQ(repetidas.load(), hilos - 1);
-  EXPECT_EQ(std::ranges::count(nombres(e.raizAcme().carpetas), "Carrera"), 1);
+  EXPECT_EQ(std::ranges::count(nombres(e.demo.carpeta(caso).carpetas), "Carrera"), 1);
 }
 
 }  // namespace

@@ -34,12 +34,13 @@ nlohmann::json partesPorElTransporte(const Vemlo& cliente, const PedidoSubida& s
   return lista;
 }
 
-class Extremo : public testing::TestWithParam<std::string> {};
+class Extremo : public ConServicio<testing::TestWithParam<std::string>> {};
+class Transporte : public Compartida {};
 
 TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {
   auto banderas = conPartesChicas;
   banderas.insert(banderas.end(), {"--directo", GetParam()});
-  ServicioEnMarcha servicio(banderas);
+  const auto& servicio = compartido(banderas).servicio;
   const auto transporte = std::make_shared<TransporteCurl>();
   const Vemlo anonimo(servicio.base(), std::nullopt, transporte);
 
@@ -48,7 +49,8 @@ TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {
   ASSERT_TRUE(std::holds_alternative<RespuestaEntrar::Codigo>(respuesta.valor));
   const auto desafio = std::get<RespuestaEntrar::Codigo>(respuesta.valor).desafio;
   const auto cuenta = anonimo.llamar<Cuenta>(
-      "POST", "/v1/sesiones/mfa", nlohmann::json{{"desafio", desafio}, {"codigo", servicio.totpAhora()}});
+      "POST", "/v1/sesiones/mfa",
+      nlohmann::json{{"desafio", desafio}, {"codigo", servicio.totpAhora()}});
   ASSERT_TRUE(cuenta.token);
   const Vemlo cliente(servicio.base(), cuenta.token, transporte);
 
@@ -58,12 +60,11 @@ TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {
   EXPECT_EQ(nombres(raiz.carpetas), (std::vector<std::string>{"Fotos", "Informes", "Proyectos"}));
 
   const auto bytes = bytesDePrueba(4 * 65536 + 999, 21);
-  const auto s = cliente.llamar<PedidoSubida>(
-      "POST", "/v1/subidas",
-      nlohmann::json{{"carpetaId", acme.carpetaRaizId},
-                     {"nombre", "extremo.bin"},
-                     {"tamanoBytes", bytes.size()},
-                     {"tipo", "application/octet-stream"}});
+  const auto s = cliente.llamar<PedidoSubida>("POST", "/v1/subidas",
+                                              nlohmann::json{{"carpetaId", acme.carpetaRaizId},
+                                                             {"nombre", "extremo.bin"},
+                                                             {"tamanoBytes", bytes.size()},
+                                                             {"tipo", "application/octet-stream"}});
   ASSERT_TRUE(s.versionId && s.partes);
   EXPECT_EQ(s.partes->total, 5);
   EXPECT_EQ(s.partes->directo.value_or(false), GetParam() == "si");
@@ -71,8 +72,8 @@ TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {
   cliente.llamar<Ok>("POST", "/v1/subidas/" + *s.versionId + "/confirmar",
                      nlohmann::json{{"partes", partes}});
 
-  const auto enlace = cliente.llamar<Enlace>("POST", "/v1/descargas",
-                                             nlohmann::json{{"archivoId", s.archivoId}});
+  const auto enlace =
+      cliente.llamar<Enlace>("POST", "/v1/descargas", nlohmann::json{{"archivoId", s.archivoId}});
   const auto bajada = transporte->enviar(cliente.armarPedido("GET", enlace.url), std::nullopt, {});
   ASSERT_EQ(bajada.estado, 200);
   EXPECT_TRUE(bajada.cuerpo == bytes) << "los bytes bajados no son los subidos";
@@ -81,11 +82,12 @@ TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {
   EXPECT_EQ(archivo(vista, "extremo.bin").tamanoBytes, static_cast<std::int64_t>(bytes.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Extremo, Extremo, testing::Values("si", "no"),
-                         [](const auto& info) { return info.param == "si" ? "Directas" : "PorElServicio"; });
+INSTANTIATE_TEST_SUITE_P(Extremo, Extremo, testing::Values("si", "no"), [](const auto& info) {
+  return info.param == "si" ? "Directas" : "PorElServicio";
+});
 
-TEST(Extremo, LosErroresLleganComoErrorVemlo) {
-  ServicioEnMarcha servicio;
+TEST_F(Transporte, LosErroresLleganComoErrorVemlo) {
+  const auto& servicio = compartido().servicio;
   const auto transporte = std::make_shared<TransporteCurl>();
   const Vemlo anonimo(servicio.base(), std::nullopt, transporte);
   try {
@@ -112,14 +114,15 @@ TEST(Extremo, LosErroresLleganComoErrorVemlo) {
   }
 }
 
-TEST(Extremo, UnaSubidaUnicaVaSinCabecerasDeSesion) {
-  ServicioEnMarcha servicio;
+TEST_F(Transporte, UnaSubidaUnicaVaSinCabecerasDeSesion) {
+  const auto& servicio = compartido().servicio;
   const auto transporte = std::make_shared<TransporteCurl>();
   const Vemlo cliente(servicio.base(), entrar(servicio.base(), correoDemo).token, transporte);
-  const auto raiz = empresa(cliente.llamar<Cuenta>("GET", "/v1/yo"), "Acme").carpetaRaizId;
+  const auto raiz = carpetaNueva(compartido());
   const auto s = cliente.llamar<PedidoSubida>(
       "POST", "/v1/subidas",
-      nlohmann::json{{"carpetaId", raiz}, {"nombre", "uno.txt"}, {"tamanoBytes", 5}, {"tipo", "text/plain"}});
+      nlohmann::json{
+          {"carpetaId", raiz}, {"nombre", "uno.txt"}, {"tamanoBytes", 5}, {"tipo", "text/plain"}});
   ASSERT_TRUE(s.url);
   Pedido pedido{"PUT", *s.url, {}, std::chrono::seconds(60)};
   pedido.poner("Content-Type", "text/plain");

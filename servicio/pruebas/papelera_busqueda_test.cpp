@@ -1,4 +1,5 @@
-// The trash and restoring from it, search, recent files and favourites.
+// The trash and restoring from it, search, recent files and favourites. Each suite has a
+// service of its own, since these lists take in the whole company.
 #include <thread>
 
 #include "comun.h"
@@ -6,6 +7,12 @@
 namespace vemlo::pruebas {
 namespace {
 
+class Papelera : public Compartida {};
+class Busqueda : public Compartida {};
+class Recientes : public Compartida {};
+class Favoritos : public Compartida {};
+
+// The company's trash, the most recent first.
 std::vector<EnPapelera> papelera(const Escenario& e) {
   return e.demo.leer<RElementos>("/v1/papelera?organizacionId=" + codificar(e.acme.id)).valor;
 }
@@ -20,86 +27,77 @@ Contestacion restaurar(const Escenario& e, const std::string& tipo, const std::s
 }
 
 std::vector<ResultadoBusqueda> buscar(const Escenario& e, const std::string& texto) {
-  return e.demo.leer<RResultados>("/v1/buscar?organizacionId=" + codificar(e.acme.id) +
-                                  "&q=" + codificar(texto))
+  return e.demo
+      .leer<RResultados>("/v1/buscar?organizacionId=" + codificar(e.acme.id) +
+                         "&q=" + codificar(texto))
       .valor;
 }
 
-TEST(Papelera, UnaCarpetaSeVaConSuSubarbolYSoloElLaSeLista) {
-  Escenario e;
-  const auto informes = idCarpeta(e.raizAcme(), "Informes");
-  const auto id2026 = idCarpeta(e.demo.carpeta(informes), "2026");
+TEST_F(Papelera, UnaCarpetaSeVaConSuSubarbolYSoloElLaSeLista) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  const auto informes = crearCarpeta(e.demo, caso, "Informes");
+  crearCarpeta(e.demo, caso, "Otra");
+  const auto id2026 = crearCarpeta(e.demo, informes, "2026");
+  subir(e.demo, id2026, "papelera-unico.pdf", "%PDF", "application/pdf");
+  const auto antes = papelera(e).size();
   ASSERT_TRUE(esOk(aPapelera(e, "carpetas", informes)));
 
   const auto lista = papelera(e);
-  ASSERT_EQ(lista.size(), 1u);
+  ASSERT_EQ(lista.size(), antes + 1);
   EXPECT_EQ(lista[0].tipo, "carpeta");
   EXPECT_EQ(lista[0].id, informes);
   EXPECT_EQ(lista[0].nombre, "Informes");
   EXPECT_TRUE(esFecha(lista[0].borradoEn)) << lista[0].borradoEn;
-  EXPECT_EQ(nombres(e.raizAcme().carpetas), (std::vector<std::string>{"Fotos", "Proyectos"}));
+  EXPECT_EQ(nombres(e.demo.carpeta(caso).carpetas), std::vector<std::string>{"Otra"});
   EXPECT_TRUE(esError(e.demo.get("/v1/carpetas/" + id2026), 404, "noExiste"));
-  EXPECT_TRUE(buscar(e, "q1").empty());
+  EXPECT_TRUE(buscar(e, "papelera-unico").empty());
 }
 
-TEST(Papelera, LaMasRecienteVaPrimero) {
-  Escenario e;
-  const auto raiz = e.raizAcme();
-  ASSERT_TRUE(esOk(aPapelera(e, "archivos", idArchivo(raiz, "Léeme.txt"))));
+TEST_F(Papelera, LaMasRecienteVaPrimero) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  ASSERT_TRUE(esOk(aPapelera(e, "archivos", subir(e.demo, caso, "Léeme.txt", "x", "text/plain"))));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(esOk(aPapelera(e, "carpetas", idCarpeta(raiz, "Proyectos"))));
+  ASSERT_TRUE(esOk(aPapelera(e, "carpetas", crearCarpeta(e.demo, caso, "Proyectos"))));
   const auto lista = papelera(e);
-  ASSERT_EQ(lista.size(), 2u);
+  ASSERT_GE(lista.size(), 2u);
   EXPECT_EQ(lista[0].nombre, "Proyectos");
   EXPECT_EQ(lista[1].nombre, "Léeme.txt");
   EXPECT_EQ(lista[1].tipo, "archivo");
 }
 
-TEST(Papelera, RestaurarDevuelveAlPadreViejoConTodoSuContenido) {
-  Escenario e;
-  const auto informes = idCarpeta(e.raizAcme(), "Informes");
-  const auto id2026 = idCarpeta(e.demo.carpeta(informes), "2026");
+TEST_F(Papelera, RestaurarDevuelveAlPadreViejoConTodoSuContenido) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
+  const auto informes = crearCarpeta(e.demo, caso, "Informes");
+  const auto id2026 = crearCarpeta(e.demo, informes, "2026");
+  subir(e.demo, id2026, "q1.pdf", "%PDF", "application/pdf");
+  const auto antes = papelera(e);
   ASSERT_TRUE(esOk(aPapelera(e, "carpetas", informes)));
   ASSERT_TRUE(esOk(restaurar(e, "carpeta", informes)));
-  EXPECT_TRUE(papelera(e).empty());
-  EXPECT_EQ(idCarpeta(e.raizAcme(), "Informes"), informes);
+  EXPECT_EQ(papelera(e).size(), antes.size());
+  EXPECT_EQ(idCarpeta(e.demo.carpeta(caso), "Informes"), informes);
   EXPECT_EQ(nombres(e.demo.carpeta(id2026).archivos), std::vector<std::string>{"q1.pdf"});
 }
 
-TEST(Papelera, SinElPadreSeRestauraEnLaRaiz) {
-  Escenario e;
-  const auto informes = idCarpeta(e.raizAcme(), "Informes");
-  const auto id2026 = idCarpeta(e.demo.carpeta(informes), "2026");
-  const auto q1 = idArchivo(e.demo.carpeta(id2026), "q1.pdf");
+TEST_F(Papelera, SinElPadreSeRestauraEnLaRaiz) {
+  auto& e = compartido();
+  const auto id2026 = crearCarpeta(e.demo, carpetaNueva(e), "2026");
+  const auto q1 = subir(e.demo, id2026, "restaurado-en-la-raiz.pdf", "%PDF", "application/pdf");
   ASSERT_TRUE(esOk(aPapelera(e, "archivos", q1)));
   ASSERT_TRUE(esOk(aPapelera(e, "carpetas", id2026)));
+  const auto antes = papelera(e).size();
   ASSERT_TRUE(esOk(restaurar(e, "archivo", q1)));
-  EXPECT_EQ(idArchivo(e.raizAcme(), "q1.pdf"), q1);
+  EXPECT_EQ(idArchivo(e.raizAcme(), "restaurado-en-la-raiz.pdf"), q1);
   const auto lista = papelera(e);
-  ASSERT_EQ(lista.size(), 1u);
+  ASSERT_EQ(lista.size(), antes - 1);
   EXPECT_EQ(lista[0].id, id2026);
 }
 
-TEST(Papelera, UnNombreTomadoAlRestaurarEsRepetido) {
-  Escenario e;
-  const auto leeme = idArchivo(e.raizAcme(), "Léeme.txt");
-  ASSERT_TRUE(esOk(aPapelera(e, "archivos", leeme)));
-  ASSERT_TRUE(esOk(e.demo.post("/v1/carpetas",
-                               {{"padreId", e.acme.carpetaRaizId}, {"nombre", "Léeme.txt"}})));
-  EXPECT_TRUE(esError(restaurar(e, "archivo", leeme), 409, "repetido"));
-  ASSERT_EQ(papelera(e).size(), 1u);
-  EXPECT_EQ(papelera(e)[0].id, leeme);
-}
-
-TEST(Papelera, RestaurarAlgoQueNoEstaEsNoExiste) {
-  Escenario e;
-  EXPECT_TRUE(esError(restaurar(e, "archivo", "no-existe"), 404, "noExiste"));
-}
-
-TEST(Busqueda, IgnoraMayusculasYAcentosYDaLaRuta) {
-  Escenario e;
-  const auto raiz = e.raizAcme();
-  const auto fotos = idCarpeta(raiz, "Fotos");
+TEST_F(Busqueda, IgnoraMayusculasYAcentosYDaLaRuta) {
+  auto& e = compartido();
+  const auto fotos = idCarpeta(e.raizAcme(), "Fotos");
 
   auto hits = buscar(e, "LEEME");
   ASSERT_EQ(hits.size(), 1u);
@@ -116,8 +114,7 @@ TEST(Busqueda, IgnoraMayusculasYAcentosYDaLaRuta) {
   EXPECT_EQ(hits[0].carpetaId, fotos);
   EXPECT_EQ(hits[0].ruta, (std::vector<std::string>{"Acme", "Fotos"}));
 
-  hits = buscar(e, "léeme");
-  EXPECT_EQ(hits.size(), 1u);
+  EXPECT_EQ(buscar(e, "léeme").size(), 1u);
 
   hits = buscar(e, "q1");
   ASSERT_EQ(hits.size(), 1u);
@@ -130,27 +127,29 @@ TEST(Busqueda, IgnoraMayusculasYAcentosYDaLaRuta) {
   EXPECT_FALSE(hits[0].tamanoBytes);
 }
 
-TEST(Busqueda, SoloEnLaEmpresaYFueraDeLaPapelera) {
-  Escenario e;
+TEST_F(Busqueda, SoloEnLaEmpresaYFueraDeLaPapelera) {
+  auto& e = compartido();
   EXPECT_TRUE(buscar(e, "guia").empty());
   EXPECT_TRUE(buscar(e, "zzz-nada").empty());
-  ASSERT_TRUE(esOk(aPapelera(e, "carpetas", idCarpeta(e.raizAcme(), "Fotos"))));
-  EXPECT_TRUE(buscar(e, "playa").empty());
-  EXPECT_TRUE(buscar(e, "Fotos").empty());
+  const auto recuerdos = crearCarpeta(e.demo, carpetaNueva(e), "Recuerdos");
+  subir(e.demo, recuerdos, "arena.jpg", "x", "image/jpeg");
+  ASSERT_EQ(buscar(e, "arena").size(), 1u);
+  ASSERT_TRUE(esOk(aPapelera(e, "carpetas", recuerdos)));
+  EXPECT_TRUE(buscar(e, "arena").empty());
+  EXPECT_TRUE(buscar(e, "Recuerdos").empty());
 }
 
-TEST(Busqueda, DaComoMucho200) {
-  Escenario e;
-  const auto c = e.demo.post("/v1/carpetas", {{"padreId", e.acme.carpetaRaizId}, {"nombre", "Lote"}});
-  const auto lote = desdeJson<RId>(ClienteHttp::exigir(c, "crear Lote").json()).valor;
+TEST_F(Busqueda, DaComoMucho200) {
+  auto& e = compartido();
+  const auto lote = carpetaNueva(e);
   for (int i = 0; i < 205; ++i)
     ASSERT_TRUE(esOk(e.demo.post("/v1/carpetas",
                                  {{"padreId", lote}, {"nombre", "pieza-" + std::to_string(i)}})));
   EXPECT_EQ(buscar(e, "pieza-").size(), 200u);
 }
 
-TEST(Recientes, ElUltimoCambioVaPrimeroYMediosSoloImagenesYVideos) {
-  Escenario e;
+TEST_F(Recientes, ElUltimoCambioVaPrimeroComoMucho100YMediosSoloImagenesYVideos) {
+  auto& e = compartido();
   const auto ruta = "/v1/recientes?organizacionId=" + codificar(e.acme.id);
   auto todos = e.demo.leer<RArchivos>(ruta).valor;
   EXPECT_EQ(todos.size(), 4u) << "Léeme.txt, q1.pdf, playa.jpg, montaña.png";
@@ -166,19 +165,15 @@ TEST(Recientes, ElUltimoCambioVaPrimeroYMediosSoloImagenesYVideos) {
   auto vistos = nombres(medios);
   std::ranges::sort(vistos);
   EXPECT_EQ(vistos, (std::vector<std::string>{"montaña.png", "playa.jpg"}));
-}
 
-TEST(Recientes, SonComoMucho100) {
-  Escenario e;
+  const auto caso = carpetaNueva(e);
   for (int i = 0; i < 101; ++i)
-    subir(e.demo, e.acme.carpetaRaizId, "vacio-" + std::to_string(i) + ".txt", "", "text/plain");
-  const auto todos =
-      e.demo.leer<RArchivos>("/v1/recientes?organizacionId=" + codificar(e.acme.id)).valor;
-  EXPECT_EQ(todos.size(), 100u);
+    subir(e.demo, caso, "vacio-" + std::to_string(i) + ".txt", "", "text/plain");
+  EXPECT_EQ(e.demo.leer<RArchivos>(ruta).valor.size(), 100u);
 }
 
-TEST(Favoritos, SonDeCadaUsuarioYSeQuitan) {
-  Escenario e;
+TEST_F(Favoritos, SonDeCadaUsuarioYSeQuitan) {
+  auto& e = compartido();
   const auto raiz = e.raizAcme();
   const auto leeme = archivo(raiz, "Léeme.txt");
   const auto fotos = idCarpeta(raiz, "Fotos");

@@ -9,8 +9,19 @@ namespace {
 
 using Reloj = std::chrono::steady_clock;
 
-TEST(Fallos, UnaReglaResponderElEstadoYElCodigoLasVecesDichas) {
-  Escenario e;
+// Rules and the register belong to the whole service: every case starts without either.
+class Fallos : public Compartida {
+ protected:
+  void SetUp() override {
+    quitarFallos(compartido().servicio.base());
+    borrarRegistro(compartido().servicio.base());
+  }
+  void TearDown() override { quitarFallos(compartido().servicio.base()); }
+};
+using Registro = Fallos;
+
+TEST_F(Fallos, UnaReglaResponderElEstadoYElCodigoLasVecesDichas) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(), nlohmann::json::array({{{"metodo", "GET"},
                                                          {"ruta", "^/v1/yo$"},
                                                          {"estado", 503},
@@ -21,17 +32,18 @@ TEST(Fallos, UnaReglaResponderElEstadoYElCodigoLasVecesDichas) {
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
 }
 
-TEST(Fallos, SinErrorElCuerpoVaVacioYVecesValeUno) {
-  Escenario e;
-  ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "/v1/carpetas/"}, {"estado", 500}}}));
+TEST_F(Fallos, SinErrorElCuerpoVaVacioYVecesValeUno) {
+  auto& e = compartido();
+  ponerFallos(e.servicio.base(),
+              nlohmann::json::array({{{"ruta", "/v1/carpetas/"}, {"estado", 500}}}));
   const auto c = e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId);
   EXPECT_EQ(c.estado, 500);
   EXPECT_EQ(c.cuerpo, "");
   EXPECT_TRUE(esOk(e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId)));
 }
 
-TEST(Fallos, ElMetodoDistintoNoCoincideYLaPrimeraReglaGana) {
-  Escenario e;
+TEST_F(Fallos, ElMetodoDistintoNoCoincideYLaPrimeraReglaGana) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(),
               nlohmann::json::array({{{"metodo", "POST"}, {"ruta", "^/v1/yo"}, {"estado", 418}},
                                      {{"ruta", "^/v1/yo"}, {"estado", 502}, {"veces", 1}},
@@ -41,15 +53,15 @@ TEST(Fallos, ElMetodoDistintoNoCoincideYLaPrimeraReglaGana) {
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
 }
 
-TEST(Fallos, LaRutaNoMiraLaConsulta) {
-  Escenario e;
+TEST_F(Fallos, LaRutaNoMiraLaConsulta) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(),
               nlohmann::json::array({{{"ruta", "^/v1/buscar$"}, {"estado", 503}}}));
   EXPECT_EQ(e.demo.get("/v1/buscar?organizacionId=" + codificar(e.acme.id) + "&q=a").estado, 503);
 }
 
-TEST(Fallos, LasReglasSeAcumulanYSeBorran) {
-  Escenario e;
+TEST_F(Fallos, LasReglasSeAcumulanYSeBorran) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"estado", 500}}}));
   ponerFallos(e.servicio.base(),
               nlohmann::json::array({{{"ruta", "^/v1/carpetas"}, {"estado", 500}, {"veces", 5}}}));
@@ -59,9 +71,10 @@ TEST(Fallos, LasReglasSeAcumulanYSeBorran) {
   EXPECT_TRUE(esOk(e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId)));
 }
 
-TEST(Fallos, UnaDemoraSoloRetrasa) {
-  Escenario e;
-  ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"demoraMs", 400}}}));
+TEST_F(Fallos, UnaDemoraSoloRetrasa) {
+  auto& e = compartido();
+  ponerFallos(e.servicio.base(),
+              nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"demoraMs", 400}}}));
   const auto inicio = Reloj::now();
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
   EXPECT_GE(Reloj::now() - inicio, std::chrono::milliseconds(400));
@@ -70,35 +83,33 @@ TEST(Fallos, UnaDemoraSoloRetrasa) {
   EXPECT_LT(Reloj::now() - luego, std::chrono::milliseconds(400));
 }
 
-TEST(Fallos, CortarCierraSinRespuesta) {
-  Escenario e;
+TEST_F(Fallos, CortarCierraSinRespuesta) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"cortar", true}}}));
   EXPECT_EQ(e.demo.get("/v1/yo").estado, 0) << "llegó una respuesta";
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
 }
 
-TEST(Fallos, AlcanzanAlAlmacenPeroNuncaAPruebas) {
-  Escenario e;
+TEST_F(Fallos, AlcanzanAlAlmacenPeroNuncaAPruebas) {
+  auto& e = compartido();
   ponerFallos(e.servicio.base(),
               nlohmann::json::array({{{"metodo", "PUT"}, {"ruta", "^/almacen/"}, {"estado", 503}},
                                      {{"ruta", ".*"}, {"estado", 500}, {"veces", 100}}}));
   EXPECT_TRUE(esOk(ClienteHttp(e.servicio.base()).get("/_pruebas/registro")));
   quitarFallos(e.servicio.base());
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"metodo", "PUT"}, {"ruta", "^/almacen/"}, {"estado", 503}}}));
-  const auto s = desdeJson<PedidoSubida>(
-      e.demo.post("/v1/subidas", {{"carpetaId", e.acme.carpetaRaizId}, {"nombre", "a.bin"},
-                                  {"tamanoBytes", 3}, {"tipo", "application/octet-stream"}})
-          .json());
+  ponerFallos(
+      e.servicio.base(),
+      nlohmann::json::array({{{"metodo", "PUT"}, {"ruta", "^/almacen/"}, {"estado", 503}}}));
+  const auto s =
+      desdeJson<PedidoSubida>(e.demo
+                                  .post("/v1/subidas", {{"carpetaId", carpetaNueva(e)},
+                                                        {"nombre", "a.bin"},
+                                                        {"tamanoBytes", 3},
+                                                        {"tipo", "application/octet-stream"}})
+                                  .json());
   ASSERT_TRUE(s.url);
   EXPECT_EQ(enviarA(*s.url, "PUT", "abc").estado, 503);
   EXPECT_EQ(enviarA(*s.url, "PUT", "abc").estado, 200);
-}
-
-TEST(Fallos, UnCuerpoQueNoEsJsonEsDatos) {
-  Escenario e;
-  const auto c = ClienteHttp(e.servicio.base()).enviar("POST", "/_pruebas/fallos", "[{");
-  EXPECT_TRUE(esError(c, 400, "datos"));
 }
 
 std::optional<std::string> cabecera(const nlohmann::json& cabeceras, const std::string& nombre) {
@@ -111,12 +122,13 @@ std::optional<std::string> cabecera(const nlohmann::json& cabeceras, const std::
   return std::nullopt;
 }
 
-TEST(Registro, GuardaMetodoRutaCabecerasYTamanoSinAutorizacion) {
-  Escenario e;
+TEST_F(Registro, GuardaMetodoRutaCabecerasYTamanoSinAutorizacion) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
   borrarRegistro(e.servicio.base());
   const auto consulta = "/v1/buscar?organizacionId=" + codificar(e.acme.id) + "&q=%C3%B1%20a+b";
   e.demo.get(consulta, {{"X-Prueba", "uno"}});
-  const std::string cuerpo = R"({"padreId":")" + e.acme.carpetaRaizId + R"(","nombre":"Reg"})";
+  const std::string cuerpo = R"({"padreId":")" + caso + R"(","nombre":"Reg"})";
   e.demo.enviar("POST", "/v1/carpetas", cuerpo);
   ClienteHttp(e.servicio.base()).get("/_pruebas/registro");
 
@@ -141,10 +153,11 @@ TEST(Registro, GuardaMetodoRutaCabecerasYTamanoSinAutorizacion) {
   EXPECT_TRUE(registro(e.servicio.base())["pedidos"].empty());
 }
 
-TEST(Registro, AnotaLasSubidasFirmadas) {
-  Escenario e;
+TEST_F(Registro, AnotaLasSubidasFirmadas) {
+  auto& e = compartido();
+  const auto caso = carpetaNueva(e);
   borrarRegistro(e.servicio.base());
-  subir(e.demo, e.acme.carpetaRaizId, "r.bin", std::string(777, 'r'));
+  subir(e.demo, caso, "r.bin", std::string(777, 'r'));
   const auto pedidos = registro(e.servicio.base())["pedidos"];
   ASSERT_EQ(pedidos.size(), 3u) << pedidos.dump(1);
   EXPECT_EQ(pedidos[1].value("metodo", ""), "PUT");
@@ -159,13 +172,12 @@ struct FilaSinPruebas {
   friend void PrintTo(const FilaSinPruebas& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class SinPruebas : public testing::TestWithParam<FilaSinPruebas> {};
+class SinPruebas : public ConServicio<testing::TestWithParam<FilaSinPruebas>> {};
 
 TEST_P(SinPruebas, NoExisten) {
-  ServicioEnMarcha servicio({"--demo"});
   const auto& fila = GetParam();
   const auto cuerpo = fila.metodo == "GET" ? std::nullopt : std::optional<std::string>("[]");
-  const auto c = ClienteHttp(servicio.base()).enviar(fila.metodo, fila.ruta, cuerpo);
+  const auto c = compartido({"--demo"}).anonimo().enviar(fila.metodo, fila.ruta, cuerpo);
   EXPECT_TRUE(esError(c, 404, "noExiste"));
 }
 

@@ -1,5 +1,6 @@
 // Uploads: empty files, one signed PUT, parts direct and through the service, confirmation
-// checks, new versions, taken names, the quota and the payment flags.
+// checks, new versions, the quota and the payment flags. Each upload goes to a folder of its
+// own; taken names and unknown folders are rows in rechazos_test.cpp.
 #include <functional>
 
 #include "comun.h"
@@ -7,10 +8,20 @@
 namespace vemlo::pruebas {
 namespace {
 
+class Subidas : public Compartida {};
+
+// Parts of 64 KiB with `directo`: "si", "no" or "alterno".
+std::vector<std::string> conDirecto(const std::string& directo) {
+  auto banderas = conPartesChicas;
+  banderas.insert(banderas.end(), {"--directo", directo});
+  return banderas;
+}
+
 Contestacion pedir(const ClienteHttp& c, const std::string& carpeta, const std::string& nombre,
                    std::int64_t tamano, const std::string& tipo = "application/octet-stream") {
-  return c.post("/v1/subidas",
-                {{"carpetaId", carpeta}, {"nombre", nombre}, {"tamanoBytes", tamano}, {"tipo", tipo}});
+  return c.post(
+      "/v1/subidas",
+      {{"carpetaId", carpeta}, {"nombre", nombre}, {"tamanoBytes", tamano}, {"tipo", tipo}});
 }
 
 PedidoSubida pedido(const ClienteHttp& c, const std::string& carpeta, const std::string& nombre,
@@ -45,7 +56,8 @@ nlohmann::json mandarPartes(const Escenario& e, const PedidoSubida& s, const std
       etag = c.cabecera("ETag").value_or("");
       EXPECT_TRUE(esEtagCitado(etag)) << etag;
     } else {
-      const auto c = e.demo.enviar("PUT", ruta, trozo(bytes, *s.partes, n), "application/octet-stream");
+      const auto c =
+          e.demo.enviar("PUT", ruta, trozo(bytes, *s.partes, n), "application/octet-stream");
       EXPECT_TRUE(esOk(c));
       etag = desdeJson<REtag>(c.json()).valor;
     }
@@ -54,24 +66,26 @@ nlohmann::json mandarPartes(const Escenario& e, const PedidoSubida& s, const std
   return lista;
 }
 
-TEST(Subidas, UnArchivoVacioExisteAlInstante) {
-  Escenario e;
-  const auto c = pedir(e.demo, e.acme.carpetaRaizId, "vacio.txt", 0, "text/plain");
+TEST_F(Subidas, UnArchivoVacioExisteAlInstante) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
+  const auto c = pedir(e.demo, caso, "vacio.txt", 0, "text/plain");
   ASSERT_TRUE(esOk(c));
   const auto j = c.json();
   EXPECT_EQ(j.size(), 1u) << "solo archivoId: " << c.cuerpo;
   const auto id = desdeJson<PedidoSubida>(j).archivoId;
-  const auto a = archivo(e.raizAcme(), "vacio.txt");
+  const auto a = archivo(e.demo.carpeta(caso), "vacio.txt");
   EXPECT_EQ(a.id, id);
   EXPECT_EQ(a.tamanoBytes, 0);
   EXPECT_EQ(a.tipo, "text/plain");
   EXPECT_EQ(descargar(e.demo, id), "");
 }
 
-TEST(Subidas, HastaElUmbralUnPutFirmadoYConfirmar) {
-  Escenario e(conPartesChicas);
+TEST_F(Subidas, HastaElUmbralUnPutFirmadoYConfirmar) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
   const auto bytes = bytesDePrueba(65536, 3);
-  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "justo.bin", 65536);
+  const auto s = pedido(e.demo, caso, "justo.bin", 65536);
   ASSERT_TRUE(s.versionId && s.url) << "se esperaba versionId y url";
   EXPECT_FALSE(s.partes);
   EXPECT_TRUE(s.url->starts_with(e.servicio.base() + "/almacen/subir/")) << *s.url;
@@ -80,18 +94,19 @@ TEST(Subidas, HastaElUmbralUnPutFirmadoYConfirmar) {
   EXPECT_TRUE(esEtagCitado(puesto.cabecera("ETag").value_or("")))
       << puesto.cabecera("ETag").value_or("(sin ETag)");
   ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId)));
-  const auto a = archivo(e.raizAcme(), "justo.bin");
+  const auto a = archivo(e.demo.carpeta(caso), "justo.bin");
   EXPECT_EQ(a.id, s.archivoId);
   EXPECT_EQ(a.tamanoBytes, 65536);
   EXPECT_EQ(descargar(e.demo, s.archivoId), bytes);
 }
 
-TEST(Subidas, SinConfirmarNoSeVe) {
-  Escenario e(conPartesChicas);
-  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "pendiente.bin", 10);
+TEST_F(Subidas, SinConfirmarNoSeVe) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
+  const auto s = pedido(e.demo, caso, "pendiente.bin", 10);
   ASSERT_TRUE(s.url);
   ASSERT_EQ(enviarA(*s.url, "PUT", std::string(10, 'x')).estado, 200);
-  EXPECT_THROW(archivo(e.raizAcme(), "pendiente.bin"), std::runtime_error);
+  EXPECT_TRUE(e.demo.carpeta(caso).archivos.empty());
 }
 
 struct FilaModo {
@@ -101,14 +116,13 @@ struct FilaModo {
   friend void PrintTo(const FilaModo& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class PorPartes : public testing::TestWithParam<FilaModo> {};
+class PorPartes : public ConServicio<testing::TestWithParam<FilaModo>> {};
 
 TEST_P(PorPartes, SeSubenConfirmanYBajanIdenticas) {
-  auto banderas = conPartesChicas;
-  banderas.insert(banderas.end(), {"--directo", GetParam().directo});
-  Escenario e(banderas);
+  auto& e = compartido(conDirecto(GetParam().directo));
+  const auto caso = carpetaNueva(e);
   const auto bytes = bytesDePrueba(3 * 65536 + 123, 4);
-  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "grande.bin", static_cast<std::int64_t>(bytes.size()));
+  const auto s = pedido(e.demo, caso, "grande.bin", static_cast<std::int64_t>(bytes.size()));
   ASSERT_TRUE(s.versionId && s.partes) << "se esperaban partes";
   EXPECT_FALSE(s.url);
   EXPECT_EQ(s.partes->tamanoParte, 65536);
@@ -116,7 +130,7 @@ TEST_P(PorPartes, SeSubenConfirmanYBajanIdenticas) {
   EXPECT_EQ(s.partes->directo.value_or(false), GetParam().esperado);
   const auto partes = mandarPartes(e, s, bytes);
   ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId, {{"partes", partes}})));
-  const auto a = archivo(e.raizAcme(), "grande.bin");
+  const auto a = archivo(e.demo.carpeta(caso), "grande.bin");
   EXPECT_EQ(a.id, s.archivoId);
   EXPECT_EQ(a.tamanoBytes, static_cast<std::int64_t>(bytes.size()));
   EXPECT_EQ(descargar(e.demo, s.archivoId), bytes);
@@ -127,10 +141,11 @@ INSTANTIATE_TEST_SUITE_P(Subidas, PorPartes,
                                          FilaModo{"PorElServicio", "no", false}),
                          [](const auto& info) { return info.param.nombre; });
 
-TEST(Subidas, AlternoCambiaDeModoEnCadaSubida) {
-  Escenario e(conPartesChicas);
-  const auto a = pedido(e.demo, e.acme.carpetaRaizId, "a.bin", 200000);
-  const auto b = pedido(e.demo, e.acme.carpetaRaizId, "b.bin", 200000);
+TEST_F(Subidas, AlternoCambiaDeModoEnCadaSubida) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
+  const auto a = pedido(e.demo, caso, "a.bin", 200000);
+  const auto b = pedido(e.demo, caso, "b.bin", 200000);
   ASSERT_TRUE(a.partes && b.partes);
   EXPECT_NE(a.partes->directo.value_or(false), b.partes->directo.value_or(false));
 }
@@ -145,20 +160,19 @@ struct FilaNoLlego {
   friend void PrintTo(const FilaNoLlego& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class ConfirmacionErronea : public testing::TestWithParam<FilaNoLlego> {};
+class ConfirmacionErronea : public ConServicio<testing::TestWithParam<FilaNoLlego>> {};
 
 TEST_P(ConfirmacionErronea, EsNoLlegoYNoCambiaNada) {
-  auto banderas = conPartesChicas;
-  banderas.insert(banderas.end(), {"--directo", GetParam().directo});
-  Escenario e(banderas);
+  auto& e = compartido(conDirecto(GetParam().directo));
+  const auto caso = carpetaNueva(e);
   const auto bytes = bytesDePrueba(2 * 65536 + 10, 5);
   const bool unaSola = GetParam().unaSola;
   const auto tamano = unaSola ? 1000 : static_cast<std::int64_t>(bytes.size());
-  const auto s = pedido(e.demo, e.acme.carpetaRaizId, "mal.bin", tamano);
+  const auto s = pedido(e.demo, caso, "mal.bin", tamano);
   ASSERT_TRUE(s.versionId);
   const auto cuerpo = GetParam().preparar(e, s, unaSola ? bytes.substr(0, 1000) : bytes);
   EXPECT_TRUE(esError(confirmar(e.demo, *s.versionId, cuerpo), 400, "noLlego"));
-  EXPECT_THROW(archivo(e.raizAcme(), "mal.bin"), std::runtime_error);
+  EXPECT_TRUE(e.demo.carpeta(caso).archivos.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -209,15 +223,15 @@ INSTANTIATE_TEST_SUITE_P(
                     }}),
     [](const auto& info) { return info.param.nombre; });
 
-TEST(Subidas, SobreUnArchivoEsUnaVersionNuevaConElMismoId) {
-  Escenario e(conPartesChicas);
-  const auto raiz = e.acme.carpetaRaizId;
-  const auto primero = subir(e.demo, raiz, "informe.txt", "primera versión", "text/plain");
-  const auto antes = archivo(e.raizAcme(), "informe.txt");
+TEST_F(Subidas, SobreUnArchivoEsUnaVersionNuevaConElMismoId) {
+  auto& e = compartido(conPartesChicas);
+  const auto caso = carpetaNueva(e);
+  const auto primero = subir(e.demo, caso, "informe.txt", "primera versión", "text/plain");
+  const auto antes = archivo(e.demo.carpeta(caso), "informe.txt");
   const auto grande = bytesDePrueba(150000, 9);
-  const auto segundo = subir(e.demo, raiz, "informe.txt", grande, "text/plain");
+  const auto segundo = subir(e.demo, caso, "informe.txt", grande, "text/plain");
   EXPECT_EQ(segundo, primero);
-  const auto vista = e.raizAcme();
+  const auto vista = e.demo.carpeta(caso);
   EXPECT_EQ(std::ranges::count(nombres(vista.archivos), "informe.txt"), 1);
   const auto& ahora = archivo(vista, "informe.txt");
   EXPECT_EQ(ahora.id, primero);
@@ -225,46 +239,49 @@ TEST(Subidas, SobreUnArchivoEsUnaVersionNuevaConElMismoId) {
   EXPECT_GT(ahora.actualizadoEn, antes.actualizadoEn);
   EXPECT_EQ(descargar(e.demo, primero), grande);
   // The demo's own file takes a new version too.
-  const auto leeme = idArchivo(vista, "Léeme.txt");
-  EXPECT_EQ(subir(e.demo, raiz, "Léeme.txt", "nuevo texto", "text/plain"), leeme);
+  const auto leeme = idArchivo(e.raizAcme(), "Léeme.txt");
+  EXPECT_EQ(subir(e.demo, e.acme.carpetaRaizId, "Léeme.txt", "nuevo texto", "text/plain"), leeme);
   EXPECT_EQ(descargar(e.demo, leeme), "nuevo texto");
 }
 
-TEST(Subidas, SobreElNombreDeUnaCarpetaEsRepetido) {
-  Escenario e;
-  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "Fotos", 10), 409, "repetido"));
-  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "Fotos", 0), 409, "repetido"));
+TEST_F(Subidas, UnaSubidaConfirmadaNoAdmiteOtroPut) {
+  auto& e = compartido(conPartesChicas);
+  const auto s = pedido(e.demo, carpetaNueva(e), "f.bin", 3, "text/plain");
+  ASSERT_EQ(enviarA(*s.url, "PUT", "abc").estado, 200);
+  ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId)));
+  EXPECT_TRUE(esError(enviarA(*s.url, "PUT", "xyz"), 403, "permiso"));
+  EXPECT_EQ(descargar(e.demo, s.archivoId), "abc");
 }
 
-TEST(Subidas, EnUnaCarpetaInventadaEsNoExiste) {
-  Escenario e;
-  EXPECT_TRUE(esError(pedir(e.demo, "no-existe", "a.txt", 10), 404, "noExiste"));
-}
-
-TEST(Cuota, UnaSubidaQuePasaLaCuotaEsPlanLleno) {
-  Escenario e;
-  ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", 1}});
-  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000), 402, "planLleno"));
-  ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", 10737418240}});
-  EXPECT_TRUE(esOk(pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000)));
-  EXPECT_TRUE(esError(pedir(e.demo, e.acme.carpetaRaizId, "b.bin", 10737418240), 402, "planLleno"));
-}
-
+// The company's quota and payment flags, and an upload request of `tamano` bytes.
 struct FilaBanderas {
   std::string nombre;
   nlohmann::json banderas;
   std::string codigo;  // "" means the upload goes ahead
+  std::int64_t tamano = 1000;
   friend void PrintTo(const FilaBanderas& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class BanderasDePago : public testing::TestWithParam<FilaBanderas> {};
+class BanderasDePago : public ConServicio<testing::TestWithParam<FilaBanderas>> {
+ protected:
+  // Every row starts from the demo's quota (10 GiB) with no flag set.
+  void SetUp() override {
+    auto& e = compartido();
+    ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id},
+                                       {"cuotaBytes", 10737418240},
+                                       {"tope", false},
+                                       {"sinTarjeta", false},
+                                       {"pagoFallido", false},
+                                       {"anualVigente", false}});
+  }
+};
 
 TEST_P(BanderasDePago, FrenanLasSubidasEnEseOrden) {
-  Escenario e;
+  auto& e = compartido();
   auto cambios = GetParam().banderas;
   cambios["organizacionId"] = e.acme.id;
   ajustarEmpresa(e.servicio.base(), cambios);
-  const auto c = pedir(e.demo, e.acme.carpetaRaizId, "a.bin", 1000);
+  const auto c = pedir(e.demo, carpetaNueva(e), "a.bin", GetParam().tamano);
   if (GetParam().codigo.empty()) {
     EXPECT_TRUE(esOk(c));
   } else {
@@ -277,14 +294,16 @@ TEST_P(BanderasDePago, FrenanLasSubidasEnEseOrden) {
 INSTANTIATE_TEST_SUITE_P(
     Cuota, BanderasDePago,
     testing::Values(
+        FilaBanderas{"CuotaDeUnByte", {{"cuotaBytes", 1}}, "planLleno"},
+        FilaBanderas{"CuotaDeLaDemo", {{"cuotaBytes", 10737418240}}, ""},
+        FilaBanderas{"MasQueLaCuota", nlohmann::json::object(), "planLleno", 10737418240},
         FilaBanderas{"Tope", {{"tope", true}}, "tope"},
         FilaBanderas{"SinTarjeta", {{"sinTarjeta", true}}, "sinTarjeta"},
         FilaBanderas{"PagoFallido", {{"pagoFallido", true}}, "pagoFallido"},
-        FilaBanderas{"TodasGanaTope",
-                     {{"tope", true}, {"sinTarjeta", true}, {"pagoFallido", true}},
-                     "tope"},
-        FilaBanderas{"SinTarjetaAntesQuePago", {{"sinTarjeta", true}, {"pagoFallido", true}},
-                     "sinTarjeta"},
+        FilaBanderas{
+            "TodasGanaTope", {{"tope", true}, {"sinTarjeta", true}, {"pagoFallido", true}}, "tope"},
+        FilaBanderas{
+            "SinTarjetaAntesQuePago", {{"sinTarjeta", true}, {"pagoFallido", true}}, "sinTarjeta"},
         FilaBanderas{"AnualVigenteNoFrena", {{"anualVigente", true}}, ""},
         FilaBanderas{"ApagadasOtraVez", {{"tope", false}, {"sinTarjeta", false}}, ""}),
     [](const auto& info) { return info.param.nombre; });
