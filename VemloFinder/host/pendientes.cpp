@@ -1,6 +1,6 @@
 // The staging store on disk: "copias/<clave>" holds an entry's bytes and
 // "registros/<clave>.json" its facts. An entry exists once its record does, and a record is
-// only ever written whole (temporary file, fsync, rename, fsync of the folder) after its copy
+// only ever written whole (temporary file, sync, rename, sync of the folder) after its copy
 // reached the disk. Bytes without a usable record go to "huerfanos/": they are the user's.
 #include "pendientes.h"
 
@@ -16,6 +16,8 @@
 #include <tuple>
 #include <utility>
 
+#include "vemlo/archivo.h"
+#include "vemlo/descriptor.h"
 #include "vemlo/json.h"
 #include "vemlo/utf8.h"
 
@@ -55,22 +57,6 @@ namespace {
   throw fs::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
 
-// Owns a file descriptor; -1 when the open failed.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
 void crearCarpeta(const fs::path& carpeta) {
   if (carpeta.has_parent_path()) fs::create_directories(carpeta.parent_path());
   if (::mkdir(carpeta.c_str(), 0700) != 0 && errno != EEXIST) fallaArchivo("mkdir", carpeta);
@@ -78,36 +64,6 @@ void crearCarpeta(const fs::path& carpeta) {
 
 void borrar(const fs::path& ruta) {
   if (::unlink(ruta.c_str()) != 0 && errno != ENOENT) fallaArchivo("unlink", ruta);
-}
-
-// Flushes a file, or a folder's entries (`flags` O_DIRECTORY), to the disk.
-void sincronizar(const fs::path& ruta, int flags) {
-  const Descriptor fd(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | flags));
-  if (!fd) fallaArchivo("open", ruta);
-  if (::fsync(fd.get()) != 0) fallaArchivo("fsync", ruta);
-}
-
-void escribirTodo(int fd, std::string_view texto, const fs::path& ruta) {
-  while (!texto.empty()) {
-    const auto n = ::write(fd, texto.data(), texto.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fallaArchivo("write", ruta);
-    texto.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-std::string leerTodo(const fs::path& ruta) {
-  const Descriptor fd(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) fallaArchivo("open", ruta);
-  std::string texto;
-  char trozo[4096];
-  for (;;) {
-    const auto n = ::read(fd.get(), trozo, sizeof trozo);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fallaArchivo("read", ruta);
-    if (n == 0) return texto;
-    texto.append(trozo, static_cast<std::size_t>(n));
-  }
 }
 
 // 16 random bytes in hex.
@@ -192,8 +148,8 @@ void Pendientes::confirmar(const Pendiente& pendiente) {
 
 void Pendientes::sincronizarCopia(const std::string& clave) const {
   // The bytes, and their name in "copias/", reach the disk before the record can exist.
-  sincronizar(copia(clave), 0);
-  sincronizar(carpeta_ / "copias", O_DIRECTORY);
+  sincronizar(copia(clave));
+  sincronizar(carpeta_ / "copias");
 }
 
 void Pendientes::registrar(const Pendiente& pendiente) {
@@ -279,24 +235,12 @@ fs::path Pendientes::registro(const std::string& clave) const {
   return carpeta_ / "registros" / (clave + ".json");
 }
 
-// Writes the record whole under a temporary name and renames it over the old one. A failure
-// text is stored with bytes that are not UTF-8 replaced; the names were checked before.
+// Writes the record whole under a temporary name, renamed over the old one. A failure code is
+// stored with bytes that are not UTF-8 replaced; the names were checked before.
 void Pendientes::escribirRegistro(const Pendiente& p, std::int64_t orden) const {
   const Ficha ficha{p.clave, p.id, p.padre, p.nombre, p.intentos, p.ultimoFallo, orden};
   const auto texto = aJson(ficha).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  const auto destino = registro(p.clave);
-  std::string temporal = (carpeta_ / "registros" / ("." + p.clave + ".XXXXXX")).string();
-  const Descriptor fd(::mkostemp(temporal.data(), O_CLOEXEC));
-  if (!fd) fallaArchivo("mkostemp", temporal);
-  try {
-    escribirTodo(fd.get(), texto, temporal);
-    if (::fsync(fd.get()) != 0) fallaArchivo("fsync", temporal);
-    if (::rename(temporal.c_str(), destino.c_str()) != 0) fallaArchivo("rename", destino);
-  } catch (...) {
-    ::unlink(temporal.c_str());
-    throw;
-  }
-  sincronizar(carpeta_ / "registros", O_DIRECTORY);
+  reemplazar(registro(p.clave), texto, Durabilidad::datosYCarpeta);
 }
 
 // Takes in one file of "registros/" at start: a whole record with its copy becomes an entry;

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vemlo/archivo.h"
 #include "vemlo/descriptor.h"
 #include "vemlo/xdg.h"
 
@@ -57,26 +58,15 @@ Descriptor bloquear(int modo, std::error_code& error) {
   return fd;
 }
 
-std::optional<std::string> leerTodo(int fd) {
-  std::string bytes;
-  char bloque[4096];
-  for (;;) {
-    const auto n = read(fd, bloque, sizeof bloque);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return bytes;
-    bytes.append(bloque, static_cast<std::size_t>(n));
-  }
-}
-
 // The parsed file: an empty list when it is missing, a discarded value when it cannot be read
-// or is not JSON. O_NONBLOCK so that a FIFO in its place cannot hang us.
+// or is not JSON.
 json documento(const fs::path& ruta) {
-  const Descriptor fd(open(ruta.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) return errno == ENOENT ? json::array() : json(json::value_t::discarded);
-  const auto bytes = leerTodo(fd.get());
-  if (!bytes) return json(json::value_t::discarded);
-  return json::parse(*bytes, nullptr, false);
+  try {
+    const auto bytes = leerSiHay(ruta);
+    return bytes ? json::parse(*bytes, nullptr, false) : json::array();
+  } catch (const fs::filesystem_error&) {
+    return json(json::value_t::discarded);
+  }
 }
 
 std::optional<DominioRegistrado> dominioDe(const json& elemento) {
@@ -111,33 +101,6 @@ std::string texto(const Dominios& dominios) {
   return lista.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-void escribirTodo(int fd, std::string_view bytes, const fs::path& ruta) {
-  while (!bytes.empty()) {
-    const auto n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fallaArchivo("write", ruta);
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-// Writes a private (0600) temporary copy beside `ruta`, syncs it and renames it over `ruta`;
-// the copy is removed when any step fails. The folder is synced too, so that the rename lasts.
-void escribir(const fs::path& ruta, const Dominios& dominios) {
-  std::string temporal = ruta.string() + ".XXXXXX";
-  const Descriptor fd(mkostemp(temporal.data(), O_CLOEXEC));
-  if (!fd) fallaArchivo("mkostemp", ruta);
-  try {
-    escribirTodo(fd.get(), texto(dominios), temporal);
-    if (fsync(fd.get()) != 0) fallaArchivo("fsync", temporal);
-    if (rename(temporal.c_str(), ruta.c_str()) != 0) fallaArchivo("rename", ruta);
-  } catch (...) {
-    unlink(temporal.c_str());
-    throw;
-  }
-  const Descriptor carpeta(open(ruta.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (carpeta) fsync(carpeta.get());
-}
-
 // Applies `cambio` to the list under the exclusive lock and writes the result when it differs
 // from what was read, or when the file did not hold a list (a malformed file is replaced).
 template <class Cambio>
@@ -151,7 +114,7 @@ void cambiar(Cambio&& cambio) {
   auto dominios = leidos.value_or(Dominios{});
   cambio(dominios);
   if (leidos && *leidos == dominios) return;
-  escribir(ruta, dominios);
+  reemplazar(ruta, texto(dominios), Durabilidad::datosYCarpeta);
 }
 
 Dominios::iterator buscar(Dominios& dominios, const std::string& identifier) {

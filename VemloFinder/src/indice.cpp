@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vemlo/archivo.h"
 #include "vemlo/xdg.h"
 
 namespace vemlo::finder {
@@ -38,31 +39,6 @@ std::optional<std::filesystem::path> rutaDelIndice(const std::string& dominio) {
   std::error_code ignorado;
   std::filesystem::create_directories(carpeta, ignorado);
   return carpeta / ("indice-" + dominio + ".json");
-}
-
-std::optional<std::string> leerTodo(const std::filesystem::path& ruta) {
-  std::ifstream entrada(ruta, std::ios::binary);
-  if (!entrada) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(entrada), {});
-}
-
-// Writes `datos` to a temporary file beside `ruta`, syncs it and renames it over `ruta`.
-bool escribirAtomico(const std::filesystem::path& ruta, const std::string& datos) {
-  std::string temporal = ruta.string() + ".XXXXXX";
-  const int fd = mkostemp(temporal.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string_view resto = datos;
-  while (!resto.empty()) {
-    const auto n = write(fd, resto.data(), resto.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    resto.remove_prefix(static_cast<std::size_t>(n));
-  }
-  const bool bien = resto.empty() && fdatasync(fd) == 0;
-  close(fd);
-  if (bien && rename(temporal.c_str(), ruta.c_str()) == 0) return true;
-  unlink(temporal.c_str());
-  return false;
 }
 
 // A JSON string: runs that need no escaping are copied whole.
@@ -175,7 +151,12 @@ std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::st
 
 Indice::Indice(const std::string& dominio) : archivo_(rutaDelIndice(dominio)) {
   if (!archivo_) return;
-  const auto texto = leerTodo(*archivo_);
+  std::optional<std::string> texto;
+  try {
+    texto = leerSiHay(*archivo_);
+  } catch (const std::filesystem::filesystem_error&) {
+    return;  // unreadable: the first enumeration makes it again
+  }
   if (!texto) return;
   auto guardado = decodificarGuardado(*texto);
   if (!guardado) return;
@@ -236,8 +217,13 @@ fp::SyncAnchor Indice::ancla() const {
   return {std::to_string(generacion())};
 }
 
+// The file is a cache of what the service says: a failed write costs only a longer start.
 void Indice::grabar() const {
-  if (archivo_) escribirAtomico(*archivo_, codificarGuardado(generacion_, fichas_));
+  if (!archivo_) return;
+  try {
+    vemlo::reemplazar(*archivo_, codificarGuardado(generacion_, fichas_), Durabilidad::datos);
+  } catch (const std::filesystem::filesystem_error&) {
+  }
 }
 
 }  // namespace vemlo::finder

@@ -1,60 +1,28 @@
-// Downloads into a file: the bytes stream into a private temporary file beside the target,
-// which takes the target's name only once every byte arrived and reached the disk.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+// Downloads into a file: the bytes stream into a temporary file beside the target, which takes
+// the target's name only once every byte arrived and reached the disk.
+#include <sys/types.h>
+
+#include <fstream>
+#include <string>
 
 #include "url.h"
+#include "vemlo/archivo.h"
 #include "vemlo/cliente.h"
-#include "vemlo/descriptor.h"
 
 namespace vemlo {
 namespace {
 
-[[noreturn]] void fallaArchivo(const char* que, const std::filesystem::path& ruta) {
-  throw std::filesystem::filesystem_error(que, ruta, {errno, std::generic_category()});
+// The mode of a new file as any program would make it: 0666 less the umask. The umask is read,
+// not set and restored: other threads may be creating files meanwhile.
+mode_t modoNuevo() {
+  std::ifstream estado("/proc/self/status");
+  std::string linea;
+  while (std::getline(estado, linea)) {
+    if (linea.starts_with("Umask:"))
+      return 0666 & ~static_cast<mode_t>(std::stoul(linea.substr(6), nullptr, 8));
+  }
+  return 0644;
 }
-
-// A temporary file in the target's folder, removed unless `conservar` renamed it into place.
-class Temporal {
- public:
-  explicit Temporal(const std::filesystem::path& destino)
-      : ruta_(destino.parent_path() /
-              std::string(".").append(destino.filename().string()).append(".vemlo-XXXXXX")) {
-    std::string plantilla = ruta_.string();
-    fd_ = Descriptor(mkostemp(plantilla.data(), O_CLOEXEC));
-    ruta_ = plantilla;
-    if (!fd_) fallaArchivo("mkostemp", ruta_);
-  }
-  ~Temporal() {
-    if (!conservado_) unlink(ruta_.c_str());
-  }
-  Temporal(const Temporal&) = delete;
-  Temporal& operator=(const Temporal&) = delete;
-
-  void escribir(std::string_view trozo) {
-    while (!trozo.empty()) {
-      const auto n = write(fd_.get(), trozo.data(), trozo.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) fallaArchivo("write", ruta_);
-      trozo.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-  // Makes the file readable as a normal new file would be, syncs it and renames it.
-  void conservar(const std::filesystem::path& destino) {
-    const mode_t mascara = umask(0);
-    umask(mascara);
-    if (fchmod(fd_.get(), 0666 & ~mascara) != 0 || fsync(fd_.get()) != 0)
-      fallaArchivo("fsync", ruta_);
-    if (rename(ruta_.c_str(), destino.c_str()) != 0) fallaArchivo("rename", destino);
-    conservado_ = true;
-  }
-
- private:
-  std::filesystem::path ruta_;
-  Descriptor fd_;
-  bool conservado_ = false;
-};
 
 }  // namespace
 
@@ -67,7 +35,7 @@ void Vemlo::descargar(std::string_view archivoId, const std::filesystem::path& d
 void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& destino,
                            const std::function<void(std::int64_t)>& alRecibir,
                            std::stop_token parar) const {
-  Temporal temporal(std::filesystem::absolute(destino));
+  Temporal temporal(std::filesystem::absolute(destino), modoNuevo());
   std::int64_t recibidos = 0;
   const Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
   const auto respuesta = transporte_->recibir(
@@ -82,7 +50,7 @@ void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& 
     cuerpoDe(respuesta);
     throw ErrorVemlo::api(respuesta.estado, "desconocido");
   }
-  temporal.conservar(destino);
+  temporal.conservar(Durabilidad::datos);
 }
 
 }  // namespace vemlo

@@ -1,6 +1,7 @@
 // The session store: the keychain item first, the file "sesion" in the shared container when
 // the keychain refuses. File work goes through a descriptor of the container, never follows a
-// symbolic link, and replaces the file by renaming a complete private copy over it.
+// symbolic link, and replaces the file by renaming a complete private copy over it (which
+// replaces a link there rather than following it).
 #include "vemlo/sesion.h"
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "llavero.h"
+#include "vemlo/archivo.h"
 #include "vemlo/descriptor.h"
 #include "vemlo/utf8.h"
 #include "vemlo/xdg.h"
@@ -42,28 +44,6 @@ void quitarArchivo(int contenedor) {
   std::filesystem::remove_all(SesionGuardada::contenedor() / archivo, error);
 }
 
-bool escribirTodo(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const auto n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return fsync(fd) == 0;
-}
-
-// Writes a private temporary file beside "sesion" and renames it into place.
-void escribirArchivo(int contenedor, std::string_view token) {
-  const std::string temporal = std::string(".") + archivo + "." + std::to_string(getpid());
-  unlinkat(contenedor, temporal.c_str(), 0);
-  const Descriptor fd(openat(contenedor, temporal.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd) return;
-  const bool escrito = fchmod(fd.get(), 0600) == 0 && escribirTodo(fd.get(), token);
-  if (!escrito || renameat(contenedor, temporal.c_str(), contenedor, archivo) != 0)
-    unlinkat(contenedor, temporal.c_str(), 0);
-}
-
 // The bytes of "sesion" when it is a regular file of ours of a sane size.
 std::optional<std::string> leerArchivo(int contenedor) {
   const Descriptor fd(openat(contenedor, archivo, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -91,8 +71,10 @@ std::filesystem::path SesionGuardada::contenedor() {
 void SesionGuardada::guardar(std::string_view token) {
   borrar();
   if (llavero::agregar(token)) return;
-  const auto contenedor = abrirContenedor(true);
-  if (contenedor) escribirArchivo(contenedor.get(), token);
+  if (!abrirContenedor(true))
+    throw std::filesystem::filesystem_error("mkdir", contenedor(),
+                                            {errno, std::generic_category()});
+  reemplazar(contenedor() / archivo, token, Durabilidad::datos);
 }
 
 std::optional<std::string> SesionGuardada::leer() {

@@ -2,8 +2,9 @@
 // folder and the CLI of the same user.
 //
 // The token lives in the Secret Service (libsecret) and, when that refuses it, in the file
-// "sesion" of the shared container $XDG_DATA_HOME/vemlo. Every operation is synchronous,
-// callable from any thread, and never fails loudly: a token that cannot be read is no token.
+// "sesion" of the shared container $XDG_DATA_HOME/vemlo. Every operation is synchronous and
+// callable from any thread. Reading never fails loudly (a token that cannot be read is no
+// token); storing one that can be kept nowhere does, so that no sign-in seems to succeed.
 #pragma once
 
 #include <filesystem>
@@ -18,7 +19,8 @@ namespace vemlo {
 
 class SesionGuardada {
  public:
-  // Clears what was stored, then stores the token in the keychain, else in the file.
+  // Clears what was stored, then stores the token in the keychain, else in the file; fails with
+  // std::filesystem::filesystem_error when neither keeps it.
   static void guardar(std::string_view token);
   // The stored token, or nothing (also for bytes that are not UTF-8).
   static std::optional<std::string> leer();
