@@ -74,11 +74,21 @@ struct FilaRango {
   friend void PrintTo(const FilaRango& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class Rangos : public ConServicio<testing::TestWithParam<FilaRango>> {};
+class Rangos : public ConServicio<testing::TestWithParam<FilaRango>> {
+ public:
+  static void TearDownTestSuite() {
+    descargable.reset();
+    ConServicio::TearDownTestSuite();
+  }
+
+ protected:
+  static inline std::optional<Descargable> descargable;  // one file for every row
+};
 
 TEST_P(Rangos, UnRangoDa206ConSusBytesO416) {
   auto& e = compartido();
-  static const Descargable d(e);
+  if (!descargable) descargable.emplace(e);
+  const auto& d = *descargable;
   const auto& fila = GetParam();
   const auto c = e.anonimo().get(d.url, {{"Range", fila.rango}});
   ASSERT_EQ(c.estado, fila.estado) << c.resumen();

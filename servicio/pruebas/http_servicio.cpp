@@ -70,8 +70,8 @@ ClienteHttp::ClienteHttp(std::string base, std::string token)
     : base_(std::move(base)), token_(std::move(token)) {}
 
 Contestacion ClienteHttp::enviar(const std::string& metodo, const std::string& ruta,
-                                 const std::optional<std::string>& cuerpo,
-                                 const std::string& tipo, const httplib::Headers& extra) const {
+                                 const std::optional<std::string>& cuerpo, const std::string& tipo,
+                                 const httplib::Headers& extra) const {
   httplib::Headers cabeceras = extra;
   if (!token_.empty()) cabeceras.emplace("Authorization", "Bearer " + token_);
   if (cuerpo && !tipo.empty()) cabeceras.emplace("Content-Type", tipo);
@@ -95,8 +95,7 @@ Contestacion ClienteHttp::del(const std::string& ruta, const nlohmann::json& cue
 }
 
 const Contestacion& ClienteHttp::exigir(const Contestacion& c, const std::string& pedido) {
-  if (c.estado < 200 || c.estado >= 300)
-    throw std::runtime_error(pedido + " → " + c.resumen());
+  if (c.estado < 200 || c.estado >= 300) throw std::runtime_error(pedido + " → " + c.resumen());
   return c;
 }
 
@@ -156,22 +155,22 @@ Cuenta entrarConMfa(const ServicioEnMarcha& servicio) {
   return cuenta;
 }
 
-namespace {
-
-std::string subirPartes(const ClienteHttp& cliente, const std::string& version,
-                        const Partes& partes, const std::string& bytes) {
+nlohmann::json mandarPartes(const ClienteHttp& cliente, const PedidoSubida& subida,
+                            const std::string& bytes) {
+  const auto& partes = *subida.partes;
   auto lista = nlohmann::json::array();
   for (std::int64_t n = 1; n <= partes.total; ++n) {
     const auto desde = static_cast<std::size_t>((n - 1) * partes.tamanoParte);
     const auto trozo = desde < bytes.size()
                            ? bytes.substr(desde, static_cast<std::size_t>(partes.tamanoParte))
                            : std::string();
-    const auto rutaParte = "/v1/subidas/" + version + "/partes/" + std::to_string(n);
+    const auto rutaParte = "/v1/subidas/" + *subida.versionId + "/partes/" + std::to_string(n);
     std::string etag;
     if (partes.directo.value_or(false)) {
       const auto firma = ClienteHttp::exigir(cliente.post(rutaParte + "/firmar"), rutaParte);
       const auto url = desdeJson<Enlace>(firma.json()).url;
-      const auto c = ClienteHttp::exigir(enviarA(url, "PUT", trozo), "PUT parte firmada");
+      const auto c = enviarA(url, "PUT", trozo);
+      if (c.estado != 200) throw std::runtime_error("PUT parte firmada → " + c.resumen());
       etag = c.cabecera("ETag").value_or("");
     } else {
       const auto c = cliente.enviar("PUT", rutaParte, trozo, "application/octet-stream");
@@ -179,17 +178,13 @@ std::string subirPartes(const ClienteHttp& cliente, const std::string& version,
     }
     lista.push_back({{"n", n}, {"etag", etag}});
   }
-  return nlohmann::json{{"partes", lista}}.dump();
+  return lista;
 }
-
-}  // namespace
 
 std::string subir(const ClienteHttp& cliente, const std::string& carpetaId,
                   const std::string& nombre, const std::string& bytes, const std::string& tipo) {
-  const nlohmann::json pedido{{"carpetaId", carpetaId},
-                              {"nombre", nombre},
-                              {"tamanoBytes", bytes.size()},
-                              {"tipo", tipo}};
+  const nlohmann::json pedido{
+      {"carpetaId", carpetaId}, {"nombre", nombre}, {"tamanoBytes", bytes.size()}, {"tipo", tipo}};
   const auto c = ClienteHttp::exigir(cliente.post("/v1/subidas", pedido), "POST /v1/subidas");
   const auto subida = desdeJson<PedidoSubida>(c.json());
   if (!subida.versionId) return subida.archivoId;
@@ -199,7 +194,7 @@ std::string subir(const ClienteHttp& cliente, const std::string& carpetaId,
     ClienteHttp::exigir(enviarA(*subida.url, "PUT", bytes, {{"Content-Type", tipo}}),
                         "PUT firmado");
   } else if (subida.partes) {
-    confirmacion = subirPartes(cliente, version, *subida.partes, bytes);
+    confirmacion = nlohmann::json{{"partes", mandarPartes(cliente, subida, bytes)}}.dump();
   } else {
     throw std::runtime_error("subida sin url ni partes: " + c.cuerpo);
   }

@@ -96,6 +96,10 @@ Cuenta entrarConMfa(const ServicioEnMarcha& servicio);
 std::string subir(const ClienteHttp& cliente, const std::string& carpetaId,
                   const std::string& nombre, const std::string& bytes,
                   const std::string& tipo = "application/octet-stream");
+// Sends every part of a multipart upload as its plan says (to signed addresses or through
+// the service); gives the confirmation's list [{"n", "etag"}].
+nlohmann::json mandarPartes(const ClienteHttp& cliente, const PedidoSubida& subida,
+                            const std::string& bytes);
 // The bytes of a file through a download link.
 std::string descargar(const ClienteHttp& cliente, const std::string& archivoId);
 

@@ -33,7 +33,7 @@ std::vector<ResultadoBusqueda> buscar(const Escenario& e, const std::string& tex
       .valor;
 }
 
-TEST_F(Papelera, UnaCarpetaSeVaConSuSubarbolYSoloElLaSeLista) {
+TEST_F(Papelera, UnaCarpetaSeVaConSuSubarbolYVuelveConTodoAlPadreViejo) {
   auto& e = compartido();
   const auto caso = carpetaNueva(e);
   const auto informes = crearCarpeta(e.demo, caso, "Informes");
@@ -43,6 +43,7 @@ TEST_F(Papelera, UnaCarpetaSeVaConSuSubarbolYSoloElLaSeLista) {
   const auto antes = papelera(e).size();
   ASSERT_TRUE(esOk(aPapelera(e, "carpetas", informes)));
 
+  // Only the folder itself is listed.
   const auto lista = papelera(e);
   ASSERT_EQ(lista.size(), antes + 1);
   EXPECT_EQ(lista[0].tipo, "carpeta");
@@ -52,6 +53,12 @@ TEST_F(Papelera, UnaCarpetaSeVaConSuSubarbolYSoloElLaSeLista) {
   EXPECT_EQ(nombres(e.demo.carpeta(caso).carpetas), std::vector<std::string>{"Otra"});
   EXPECT_TRUE(esError(e.demo.get("/v1/carpetas/" + id2026), 404, "noExiste"));
   EXPECT_TRUE(buscar(e, "papelera-unico").empty());
+
+  ASSERT_TRUE(esOk(restaurar(e, "carpeta", informes)));
+  EXPECT_EQ(papelera(e).size(), antes);
+  EXPECT_EQ(idCarpeta(e.demo.carpeta(caso), "Informes"), informes);
+  EXPECT_EQ(nombres(e.demo.carpeta(id2026).archivos),
+            std::vector<std::string>{"papelera-unico.pdf"});
 }
 
 TEST_F(Papelera, LaMasRecienteVaPrimero) {
@@ -65,20 +72,6 @@ TEST_F(Papelera, LaMasRecienteVaPrimero) {
   EXPECT_EQ(lista[0].nombre, "Proyectos");
   EXPECT_EQ(lista[1].nombre, "Léeme.txt");
   EXPECT_EQ(lista[1].tipo, "archivo");
-}
-
-TEST_F(Papelera, RestaurarDevuelveAlPadreViejoConTodoSuContenido) {
-  auto& e = compartido();
-  const auto caso = carpetaNueva(e);
-  const auto informes = crearCarpeta(e.demo, caso, "Informes");
-  const auto id2026 = crearCarpeta(e.demo, informes, "2026");
-  subir(e.demo, id2026, "q1.pdf", "%PDF", "application/pdf");
-  const auto antes = papelera(e);
-  ASSERT_TRUE(esOk(aPapelera(e, "carpetas", informes)));
-  ASSERT_TRUE(esOk(restaurar(e, "carpeta", informes)));
-  EXPECT_EQ(papelera(e).size(), antes.size());
-  EXPECT_EQ(idCarpeta(e.demo.carpeta(caso), "Informes"), informes);
-  EXPECT_EQ(nombres(e.demo.carpeta(id2026).archivos), std::vector<std::string>{"q1.pdf"});
 }
 
 TEST_F(Papelera, SinElPadreSeRestauraEnLaRaiz) {
