@@ -67,11 +67,11 @@ inline Escenario& compartido(const std::vector<std::string>& banderas = conDemo)
 // A fixture whose suite stops its shared services when it ends; cases that change something
 // do it in a folder of their own (carpetaNueva) or undo it.
 template <class Base = testing::Test>
-class ConServicio : public Base {
+class ConServicioDeLaSuite : public Base {
  public:
   static void TearDownTestSuite() { compartidos().clear(); }
 };
-using Compartida = ConServicio<>;
+using Compartida = ConServicioDeLaSuite<>;
 
 inline std::string crearCarpeta(const ClienteHttp& cliente, const std::string& padreId,
                                 const std::string& nombre) {

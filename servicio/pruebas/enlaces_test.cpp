@@ -74,11 +74,11 @@ struct FilaRango {
   friend void PrintTo(const FilaRango& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class Rangos : public ConServicio<testing::TestWithParam<FilaRango>> {
+class Rangos : public ConServicioDeLaSuite<testing::TestWithParam<FilaRango>> {
  public:
   static void TearDownTestSuite() {
     descargable.reset();
-    ConServicio::TearDownTestSuite();
+    ConServicioDeLaSuite::TearDownTestSuite();
   }
 
  protected:

@@ -34,7 +34,7 @@ nlohmann::json partesPorElTransporte(const Vemlo& cliente, const PedidoSubida& s
   return lista;
 }
 
-class Extremo : public ConServicio<testing::TestWithParam<std::string>> {};
+class Extremo : public ConServicioDeLaSuite<testing::TestWithParam<std::string>> {};
 class Transporte : public Compartida {};
 
 TEST_P(Extremo, EntrarConCodigoSubirPorPartesYBajarIgual) {

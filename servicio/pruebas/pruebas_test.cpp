@@ -17,16 +17,15 @@ class Fallos : public Compartida {
     borrarRegistro(compartido().servicio.base());
   }
   void TearDown() override { quitarFallos(compartido().servicio.base()); }
+  static void poner(const std::string& reglas) {
+    ponerFallos(compartido().servicio.base(), nlohmann::json::parse(reglas));
+  }
 };
 using Registro = Fallos;
 
 TEST_F(Fallos, UnaReglaResponderElEstadoYElCodigoLasVecesDichas) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(), nlohmann::json::array({{{"metodo", "GET"},
-                                                         {"ruta", "^/v1/yo$"},
-                                                         {"estado", 503},
-                                                         {"error", "almacen"},
-                                                         {"veces", 2}}}));
+  poner(R"([{"metodo":"GET","ruta":"^/v1/yo$","estado":503,"error":"almacen","veces":2}])");
   EXPECT_TRUE(esError(e.demo.get("/v1/yo"), 503, "almacen"));
   EXPECT_TRUE(esError(e.demo.get("/v1/yo"), 503, "almacen"));
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
@@ -34,8 +33,7 @@ TEST_F(Fallos, UnaReglaResponderElEstadoYElCodigoLasVecesDichas) {
 
 TEST_F(Fallos, SinErrorElCuerpoVaVacioYVecesValeUno) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"ruta", "/v1/carpetas/"}, {"estado", 500}}}));
+  poner(R"([{"ruta":"/v1/carpetas/","estado":500}])");
   const auto c = e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId);
   EXPECT_EQ(c.estado, 500);
   EXPECT_EQ(c.cuerpo, "");
@@ -44,10 +42,9 @@ TEST_F(Fallos, SinErrorElCuerpoVaVacioYVecesValeUno) {
 
 TEST_F(Fallos, ElMetodoDistintoNoCoincideYLaPrimeraReglaGana) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"metodo", "POST"}, {"ruta", "^/v1/yo"}, {"estado", 418}},
-                                     {{"ruta", "^/v1/yo"}, {"estado", 502}, {"veces", 1}},
-                                     {{"ruta", "^/v1/yo"}, {"estado", 504}, {"veces", 1}}}));
+  poner(R"([{"metodo":"POST","ruta":"^/v1/yo","estado":418},
+            {"ruta":"^/v1/yo","estado":502,"veces":1},
+            {"ruta":"^/v1/yo","estado":504,"veces":1}])");
   EXPECT_EQ(e.demo.get("/v1/yo").estado, 502);
   EXPECT_EQ(e.demo.get("/v1/yo").estado, 504);
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
@@ -55,16 +52,14 @@ TEST_F(Fallos, ElMetodoDistintoNoCoincideYLaPrimeraReglaGana) {
 
 TEST_F(Fallos, LaRutaNoMiraLaConsulta) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"ruta", "^/v1/buscar$"}, {"estado", 503}}}));
+  poner(R"([{"ruta":"^/v1/buscar$","estado":503}])");
   EXPECT_EQ(e.demo.get("/v1/buscar?organizacionId=" + codificar(e.acme.id) + "&q=a").estado, 503);
 }
 
 TEST_F(Fallos, LasReglasSeAcumulanYSeBorran) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"estado", 500}}}));
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"ruta", "^/v1/carpetas"}, {"estado", 500}, {"veces", 5}}}));
+  poner(R"([{"ruta":"^/v1/yo$","estado":500}])");
+  poner(R"([{"ruta":"^/v1/carpetas","estado":500,"veces":5}])");
   EXPECT_EQ(e.demo.get("/v1/yo").estado, 500);
   EXPECT_EQ(e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId).estado, 500);
   quitarFallos(e.servicio.base());
@@ -73,8 +68,7 @@ TEST_F(Fallos, LasReglasSeAcumulanYSeBorran) {
 
 TEST_F(Fallos, UnaDemoraSoloRetrasa) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"demoraMs", 400}}}));
+  poner(R"([{"ruta":"^/v1/yo$","demoraMs":400}])");
   const auto inicio = Reloj::now();
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
   EXPECT_GE(Reloj::now() - inicio, std::chrono::milliseconds(400));
@@ -85,28 +79,23 @@ TEST_F(Fallos, UnaDemoraSoloRetrasa) {
 
 TEST_F(Fallos, CortarCierraSinRespuesta) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(), nlohmann::json::array({{{"ruta", "^/v1/yo$"}, {"cortar", true}}}));
+  poner(R"([{"ruta":"^/v1/yo$","cortar":true}])");
   EXPECT_EQ(e.demo.get("/v1/yo").estado, 0) << "llegó una respuesta";
   EXPECT_TRUE(esOk(e.demo.get("/v1/yo")));
 }
 
 TEST_F(Fallos, AlcanzanAlAlmacenPeroNuncaAPruebas) {
   auto& e = compartido();
-  ponerFallos(e.servicio.base(),
-              nlohmann::json::array({{{"metodo", "PUT"}, {"ruta", "^/almacen/"}, {"estado", 503}},
-                                     {{"ruta", ".*"}, {"estado", 500}, {"veces", 100}}}));
+  poner(R"([{"metodo":"PUT","ruta":"^/almacen/","estado":503},
+            {"ruta":".*","estado":500,"veces":100}])");
   EXPECT_TRUE(esOk(ClienteHttp(e.servicio.base()).get("/_pruebas/registro")));
   quitarFallos(e.servicio.base());
-  ponerFallos(
-      e.servicio.base(),
-      nlohmann::json::array({{{"metodo", "PUT"}, {"ruta", "^/almacen/"}, {"estado", 503}}}));
-  const auto s =
-      desdeJson<PedidoSubida>(e.demo
-                                  .post("/v1/subidas", {{"carpetaId", carpetaNueva(e)},
-                                                        {"nombre", "a.bin"},
-                                                        {"tamanoBytes", 3},
-                                                        {"tipo", "application/octet-stream"}})
-                                  .json());
+  poner(R"([{"metodo":"PUT","ruta":"^/almacen/","estado":503}])");
+  const auto c = e.demo.post("/v1/subidas", {{"carpetaId", carpetaNueva(e)},
+                                             {"nombre", "a.bin"},
+                                             {"tamanoBytes", 3},
+                                             {"tipo", "application/octet-stream"}});
+  const auto s = desdeJson<PedidoSubida>(c.json());
   ASSERT_TRUE(s.url);
   EXPECT_EQ(enviarA(*s.url, "PUT", "abc").estado, 503);
   EXPECT_EQ(enviarA(*s.url, "PUT", "abc").estado, 200);
@@ -172,7 +161,7 @@ struct FilaSinPruebas {
   friend void PrintTo(const FilaSinPruebas& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class SinPruebas : public ConServicio<testing::TestWithParam<FilaSinPruebas>> {};
+class SinPruebas : public ConServicioDeLaSuite<testing::TestWithParam<FilaSinPruebas>> {};
 
 TEST_P(SinPruebas, NoExisten) {
   const auto& fila = GetParam();

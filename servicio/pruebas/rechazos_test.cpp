@@ -64,11 +64,11 @@ struct FilaRechazo {
   friend void PrintTo(const FilaRechazo& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class Rechazos : public ConServicio<testing::TestWithParam<FilaRechazo>> {
+class Rechazos : public ConServicioDeLaSuite<testing::TestWithParam<FilaRechazo>> {
  public:
   static void TearDownTestSuite() {
     demo.clear();
-    ConServicio::TearDownTestSuite();
+    ConServicioDeLaSuite::TearDownTestSuite();
   }
 
  protected:

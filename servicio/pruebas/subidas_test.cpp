@@ -85,7 +85,7 @@ struct FilaModo {
   friend void PrintTo(const FilaModo& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class PorPartes : public ConServicio<testing::TestWithParam<FilaModo>> {};
+class PorPartes : public ConServicioDeLaSuite<testing::TestWithParam<FilaModo>> {};
 
 TEST_P(PorPartes, SeSubenConfirmanYBajanIdenticas) {
   auto& e = compartido(conDirecto(GetParam().directo));
@@ -137,7 +137,7 @@ struct FilaNoLlego {
   friend void PrintTo(const FilaNoLlego& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class ConfirmacionErronea : public ConServicio<testing::TestWithParam<FilaNoLlego>> {};
+class ConfirmacionErronea : public ConServicioDeLaSuite<testing::TestWithParam<FilaNoLlego>> {};
 
 TEST_P(ConfirmacionErronea, EsNoLlegoYNoCambiaNada) {
   auto& e = compartido(conDirecto(GetParam().directo));
@@ -239,7 +239,7 @@ struct FilaBanderas {
   friend void PrintTo(const FilaBanderas& f, std::ostream* os) { *os << f.nombre; }
 };
 
-class BanderasDePago : public ConServicio<testing::TestWithParam<FilaBanderas>> {
+class BanderasDePago : public ConServicioDeLaSuite<testing::TestWithParam<FilaBanderas>> {
  protected:
   // Every row starts from the demo's quota (10 GiB) with no flag set.
   void SetUp() override {
