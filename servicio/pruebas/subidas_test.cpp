@@ -127,13 +127,32 @@ TEST_F(Subidas, AlternoCambiaDeModoEnCadaSubida) {
   EXPECT_NE(a.partes->directo.value_or(false), b.partes->directo.value_or(false));
 }
 
+// Sends (or not) the bytes of an upload and gives the confirmation body.
+using Envio = std::function<nlohmann::json(const ClienteHttp&, const PedidoSubida&, std::string)>;
+
+// One signed PUT of these bytes (the upload asks for 1000); no part list.
+Envio unPut(std::function<std::string(std::string)> bytes) {
+  return [bytes](const ClienteHttp&, const PedidoSubida& s, std::string b) {
+    if (bytes) enviarA(*s.url, "PUT", bytes(b));
+    return nlohmann::json::object();
+  };
+}
+
+// Every part, then the part list as `cambiar` leaves it.
+Envio partes(std::function<void(nlohmann::json&)> cambiar) {
+  return [cambiar](const ClienteHttp& c, const PedidoSubida& s, std::string b) {
+    auto lista = mandarPartes(c, s, b);
+    cambiar(lista);
+    return nlohmann::json{{"partes", lista}};
+  };
+}
+
 // A confirmation that does not match what arrived.
 struct FilaNoLlego {
   std::string nombre;
   std::string directo;
   bool unaSola;  // one signed PUT of 1000 bytes, else 3 parts
-  // Sends (or not) the bytes and gives the confirmation body.
-  std::function<nlohmann::json(const Escenario&, const PedidoSubida&, const std::string&)> preparar;
+  Envio enviar;
   friend void PrintTo(const FilaNoLlego& f, std::ostream* os) { *os << f.nombre; }
 };
 
@@ -147,57 +166,32 @@ TEST_P(ConfirmacionErronea, EsNoLlegoYNoCambiaNada) {
   const auto tamano = unaSola ? 1000 : static_cast<std::int64_t>(bytes.size());
   const auto s = pedido(e.demo, caso, "mal.bin", tamano);
   ASSERT_TRUE(s.versionId);
-  const auto cuerpo = GetParam().preparar(e, s, unaSola ? bytes.substr(0, 1000) : bytes);
+  const auto cuerpo = GetParam().enviar(e.demo, s, unaSola ? bytes.substr(0, 1000) : bytes);
   EXPECT_TRUE(esError(confirmar(e.demo, *s.versionId, cuerpo), 400, "noLlego"));
   EXPECT_TRUE(e.demo.carpeta(caso).archivos.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Subidas, ConfirmacionErronea,
-    testing::Values(
-        FilaNoLlego{"UnPutQueNuncaLlego", "no", true,
-                    [](const Escenario&, const PedidoSubida&, const std::string&) {
-                      return nlohmann::json::object();
-                    }},
-        FilaNoLlego{"UnPutCorto", "no", true,
-                    [](const Escenario&, const PedidoSubida& s, const std::string& b) {
-                      enviarA(*s.url, "PUT", b.substr(0, 999));
-                      return nlohmann::json::object();
-                    }},
-        FilaNoLlego{"UnPutLargo", "no", true,
-                    [](const Escenario&, const PedidoSubida& s, const std::string& b) {
-                      enviarA(*s.url, "PUT", b + "x");
-                      return nlohmann::json::object();
-                    }},
-        FilaNoLlego{"FaltaUnaParte", "no", false,
-                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
-                      auto partes = mandarPartes(e.demo, s, b);
-                      partes.erase(1);
-                      return nlohmann::json{{"partes", partes}};
-                    }},
-        FilaNoLlego{"EtagCambiado", "no", false,
-                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
-                      auto partes = mandarPartes(e.demo, s, b);
-                      partes[0]["etag"] = partes[1]["etag"];
-                      return nlohmann::json{{"partes", partes}};
-                    }},
-        FilaNoLlego{"EtagCambiadoDirecto", "si", false,
-                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
-                      auto partes = mandarPartes(e.demo, s, b);
-                      partes[2]["etag"] = "\"00\"";
-                      return nlohmann::json{{"partes", partes}};
-                    }},
-        FilaNoLlego{"ParteCorta", "no", false,
-                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
-                      auto corto = b;
-                      corto.erase(100, 1);  // part 1 one byte short, the rest shifted
-                      return nlohmann::json{{"partes", mandarPartes(e.demo, s, corto)}};
-                    }},
-        FilaNoLlego{"SinPartes", "no", false,
-                    [](const Escenario& e, const PedidoSubida& s, const std::string& b) {
-                      mandarPartes(e.demo, s, b);
-                      return nlohmann::json::object();
-                    }}),
+    testing::Values(FilaNoLlego{"UnPutQueNuncaLlego", "no", true, unPut(nullptr)},
+                    FilaNoLlego{"UnPutCorto", "no", true,
+                                unPut([](auto b) { return b.substr(0, 999); })},
+                    FilaNoLlego{"UnPutLargo", "no", true, unPut([](auto b) { return b + "x"; })},
+                    FilaNoLlego{"FaltaUnaParte", "no", false, partes([](auto& p) { p.erase(1); })},
+                    FilaNoLlego{"EtagCambiado", "no", false,
+                                partes([](auto& p) { p[0]["etag"] = p[1]["etag"]; })},
+                    FilaNoLlego{"EtagCambiadoDirecto", "si", false,
+                                partes([](auto& p) { p[2]["etag"] = "\"00\""; })},
+                    FilaNoLlego{"ParteCorta", "no", false,
+                                [](const ClienteHttp& c, const PedidoSubida& s, std::string b) {
+                                  b.erase(100, 1);  // part 1 one byte short, the rest shifted
+                                  return nlohmann::json{{"partes", mandarPartes(c, s, b)}};
+                                }},
+                    FilaNoLlego{"SinPartes", "no", false,
+                                [](const ClienteHttp& c, const PedidoSubida& s, std::string b) {
+                                  mandarPartes(c, s, b);
+                                  return nlohmann::json::object();
+                                }}),
     [](const auto& info) { return info.param.nombre; });
 
 TEST_F(Subidas, SobreUnArchivoEsUnaVersionNuevaConElMismoId) {
