@@ -366,57 +366,40 @@ INSTANTIATE_TEST_SUITE_P(Datos, Rechazos, testing::ValuesIn(std::vector<FilaRech
 }), nombreDeFila);
 // clang-format on
 
-// A single upload of 3 bytes in the row's folder; gives its signed path.
-std::string subidaUnica(Caso& c) {
-  const auto r = c.e.demo.post("/v1/subidas", {{"carpetaId", c.ids.at("caso")},
-                                               {"nombre", "f.bin"},
-                                               {"tamanoBytes", 3},
-                                               {"tipo", "text/plain"}});
-  return rutaDe(*desdeJson<PedidoSubida>(ClienteHttp::exigir(r, "subida").json()).url);
-}
-
-std::string descarga(Caso& c) {
-  const auto r = c.e.demo.post("/v1/descargas", {{"archivoId", c.ids.at("leeme")}});
-  return desdeJson<Enlace>(ClienteHttp::exigir(r, "descarga").json()).url;
-}
-
 std::string cambiarUltimo(std::string ruta) {
   ruta.back() = ruta.back() == 'a' ? 'b' : 'a';
   return ruta;
 }
 
-// A signed address the service never issued, or one bent out of shape, for anyone.
-FilaRechazo firmaFalsa(std::string nombre, const std::string& metodo,
-                       std::function<std::string(Caso&)> firma) {
-  return {std::move(nombre),
-          403,
-          "permiso",
-          metodo + " {firma}" + (metodo == "PUT" ? " abc" : ""),
-          "",
-          [firma](Caso& c) { c.ids["firma"] = firma(c); }};
+// Signed addresses bent out of shape: of a single upload of 3 bytes in the row's folder and
+// of Léeme.txt's download, retouched, cut short, or used the other way round.
+void firmas(Caso& c) {
+  const auto r = c.e.demo.post("/v1/subidas", {{"carpetaId", c.ids.at("caso")},
+                                               {"nombre", "f.bin"},
+                                               {"tamanoBytes", 3},
+                                               {"tipo", "text/plain"}});
+  const auto subida = rutaDe(*desdeJson<PedidoSubida>(ClienteHttp::exigir(r, "subida").json()).url);
+  const auto d = c.e.demo.post("/v1/descargas", {{"archivoId", c.ids.at("leeme")}});
+  const auto descarga = desdeJson<Enlace>(ClienteHttp::exigir(d, "descarga").json()).url;
+  c.ids["subidaRetocada"] = cambiarUltimo(subida);
+  c.ids["subidaRecortada"] = subida.substr(0, subida.size() - 1);
+  c.ids["descargaRetocada"] = cambiarUltimo(descarga);
+  c.ids["descargaParaSubir"] = "/almacen/subir/" + descarga.substr(std::string("/almacen/").size());
+  c.ids["subidaParaBajar"] = "/almacen/" + subida.substr(subida.rfind('/') + 1);
 }
 
+// Signed addresses the service never issued, or one bent out of shape, for anyone.
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Firmas, Rechazos, testing::Values(
-  firmaFalsa("SubidaInventada", "PUT",
-             [](Caso&) { return "/almacen/subir/" + std::string(64, '0'); }),
-  firmaFalsa("ParteInventada", "PUT",
-             [](Caso&) { return "/almacen/partes/" + std::string(64, 'f'); }),
-  firmaFalsa("DescargaInventada", "GET", [](Caso&) { return "/almacen/" + std::string(43, 'A'); }),
-  firmaFalsa("SubidaRetocada", "PUT", [](Caso& c) { return cambiarUltimo(subidaUnica(c)); }),
-  firmaFalsa("SubidaRecortada", "PUT", [](Caso& c) {
-    auto ruta = subidaUnica(c);
-    ruta.pop_back();
-    return ruta;
-  }),
-  firmaFalsa("DescargaRetocada", "GET", [](Caso& c) { return cambiarUltimo(descarga(c)); }),
-  firmaFalsa("DescargaUsadaParaSubir", "PUT", [](Caso& c) {
-    return "/almacen/subir/" + descarga(c).substr(std::string("/almacen/").size());
-  }),
-  firmaFalsa("SubidaUsadaParaBajar", "GET", [](Caso& c) {
-    const auto ruta = subidaUnica(c);
-    return "/almacen/" + ruta.substr(ruta.rfind('/') + 1);
-  })), nombreDeFila);
+INSTANTIATE_TEST_SUITE_P(Firmas, Rechazos, testing::ValuesIn(std::vector<FilaRechazo>{
+  {"SubidaInventada", 403, "permiso", "PUT /almacen/subir/" + std::string(64, '0') + " abc", ""},
+  {"ParteInventada", 403, "permiso", "PUT /almacen/partes/" + std::string(64, 'f') + " abc", ""},
+  {"DescargaInventada", 403, "permiso", "GET /almacen/" + std::string(43, 'A'), ""},
+  {"SubidaRetocada", 403, "permiso", "PUT {subidaRetocada} abc", "", firmas},
+  {"SubidaRecortada", 403, "permiso", "PUT {subidaRecortada} abc", "", firmas},
+  {"DescargaRetocada", 403, "permiso", "GET {descargaRetocada}", "", firmas},
+  {"DescargaUsadaParaSubir", 403, "permiso", "PUT {descargaParaSubir} abc", "", firmas},
+  {"SubidaUsadaParaBajar", 403, "permiso", "GET {subidaParaBajar}", "", firmas},
+}), nombreDeFila);
 // clang-format on
 
 }  // namespace
