@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path archivo(argv[4]);
     const double antes = picoMiB();
     const auto inicio = std::chrono::steady_clock::now();
-    vemlo::subirArchivo(archivo, "bench-" + std::to_string(getpid()), carpeta, api);
+    vemlo::subirArchivo(archivo, carpeta, api, {.nombre = "bench-" + std::to_string(getpid())});
     const std::chrono::duration<double> segundos = std::chrono::steady_clock::now() - inicio;
     const double mb = static_cast<double>(std::filesystem::file_size(archivo)) / 1e6;
     std::printf("MB/s %.1f\npico_MiB %.1f\nantes_MiB %.1f\n", mb / segundos.count(), picoMiB(),

@@ -42,9 +42,9 @@ TEST_F(Enumeracion, LaPrimeraVezPideEnumerarYDespuesInformaCadaCambioUnaVez) {
   const auto dosMil = idEn(informes.substr(2), "2026");
   const auto q1 = idEn(dosMil.substr(2), "q1.pdf");
   const Vemlo api(*cuenta.token);
-  api.renombrar(false, leeme.substr(2), "Leeme.txt");
-  api.mover(false, playa.substr(2), idEn(raiz, "Proyectos").substr(2));
-  api.aPapelera(true, informes.substr(2));
+  api.renombrar(Clase::archivo, leeme.substr(2), "Leeme.txt");
+  api.mover(Clase::archivo, playa.substr(2), idEn(raiz, "Proyectos").substr(2));
+  api.aPapelera(Clase::carpeta, informes.substr(2));
   const auto nuevo = "a:" + subir(demo, raiz, "nuevo.txt", "hola");
 
   const auto hubo = cambios(*ext, {"1"});

@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Operaciones, BorrarLoQueYaNoEstaOLaPapeleraNoFalla) {
   const auto leeme = idEn(raiz, "Léeme.txt");
-  Vemlo(*cuenta.token).aPapelera(false, leeme.substr(2));
+  Vemlo(*cuenta.token).aPapelera(Clase::archivo, leeme.substr(2));
   EXPECT_FALSE(borrar(*ext, leeme));
   EXPECT_FALSE(ext->indice().consultar(leeme));
   pedidos();

@@ -44,6 +44,11 @@ std::optional<std::string> idDeServicio(const Destino& d, const std::string& rai
   return carpetaDe(d, raizId);
 }
 
+// Whether the service calls the item a file or a folder (the root and the trash are folders).
+Clase claseDe(const Destino& d) {
+  return std::holds_alternative<destinos::Fichero>(d) ? Clase::archivo : Clase::carpeta;
+}
+
 // An upload's progress fraction as the request's units.
 std::function<void(double)> avance(fp::Progress& progreso) {
   return
@@ -136,8 +141,9 @@ Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,
   if (!plantilla.contenido ||
       !std::filesystem::is_regular_file(std::filesystem::symlink_status(*plantilla.contenido)))
     throw fp::Error(fp::featureUnsupported);
-  const auto id = subirArchivo(*plantilla.contenido, plantilla.nombre, *destinoId, *ctx.api,
-                               esperarDeVerdad, avance(progreso), parar);
+  const auto id =
+      subirArchivo(*plantilla.contenido, *destinoId, *ctx.api,
+                   {.nombre = plantilla.nombre, .alAvanzar = avance(progreso), .parar = parar});
   auto ficha = buscarEntreHijos("a:" + id, plantilla.padre, parar);
   progreso.setCompletedUnitCount(100);
   return ficha;
@@ -163,29 +169,30 @@ Ficha ExtensionVemlo::modificar(const Cambio& item, fp::Progress& progreso, std:
   const auto d = destino(item.id, ctx.raizId);
   const auto servicioId = idDeServicio(d, ctx.raizId);
   if (!servicioId) noExiste();
-  const bool esCarpeta = !std::holds_alternative<destinos::Fichero>(d);
+  const auto clase = claseDe(d);
   auto ficha = indice_.consultar(item.id);
   if (!ficha) noExiste();
   if (item.cambia(fp::parentItemIdentifier) && item.padre != ficha->padre) {
     if (item.padre == fp::trashContainer) {
-      ctx.api->aPapelera(esCarpeta, *servicioId, parar);
+      ctx.api->aPapelera(clase, *servicioId, parar);
       ficha->padre = fp::trashContainer;
       indice_.anotar({*ficha});
       progreso.setCompletedUnitCount(100);
       return *ficha;
     }
     if (ficha->padre == fp::trashContainer)
-      ctx.api->restaurar(ctx.organizacionId, esCarpeta ? "carpeta" : "archivo", *servicioId, parar);
+      ctx.api->restaurar(ctx.organizacionId, clase == Clase::carpeta ? "carpeta" : "archivo",
+                         *servicioId, parar);
     const auto nuevoPadre = carpetaDe(destino(item.padre, ctx.raizId), ctx.raizId);
     if (!nuevoPadre) noExiste();
-    ctx.api->mover(esCarpeta, *servicioId, *nuevoPadre, parar);
+    ctx.api->mover(clase, *servicioId, *nuevoPadre, parar);
   }
   if (item.cambia(fp::filename) && item.nombre != ficha->nombre)
-    ctx.api->renombrar(esCarpeta, *servicioId, item.nombre, parar);
-  if (item.cambia(fp::contents) && item.contenido && !esCarpeta) {
+    ctx.api->renombrar(clase, *servicioId, item.nombre, parar);
+  if (item.cambia(fp::contents) && item.contenido && clase == Clase::archivo) {
     if (const auto carpeta = carpetaDe(destino(item.padre, ctx.raizId), ctx.raizId))
-      subirArchivo(*item.contenido, item.nombre, *carpeta, *ctx.api, esperarDeVerdad,
-                   avance(progreso), parar);
+      subirArchivo(*item.contenido, *carpeta, *ctx.api,
+                   {.nombre = item.nombre, .alAvanzar = avance(progreso), .parar = parar});
   }
   auto resultado = buscarEntreHijos(item.id, item.padre, parar);
   progreso.setCompletedUnitCount(100);
@@ -202,8 +209,7 @@ void ExtensionVemlo::borrar(const fp::ItemIdentifier& id, std::stop_token parar)
                           (ficha && ficha->padre == fp::trashContainer);
   if (!enPapelera) {
     try {
-      ctx.api->aPapelera(!std::holds_alternative<destinos::Fichero>(d),
-                         *idDeServicio(d, ctx.raizId), parar);
+      ctx.api->aPapelera(claseDe(d), *idDeServicio(d, ctx.raizId), parar);
     } catch (const ErrorVemlo& e) {
       if (!esApi(e, "noExiste")) throw;
     }

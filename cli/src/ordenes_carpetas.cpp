@@ -113,7 +113,7 @@ int mover(const DatosOrden& datos, Contexto& contexto) {
     imprimir(trf("{} is already in {}.", "{} ya está en {}.", {citar(elemento.ruta), donde}));
     return hecho;
   }
-  contexto.api().mover(elemento.esCarpeta, elemento.id, destino.id, contexto.parar());
+  contexto.api().mover(elemento.clase(), elemento.id, destino.id, contexto.parar());
   imprimir(trf("Moved {} into {}.", "Se movió {} a {}.", {citar(elemento.ruta), donde}));
   return hecho;
 }
@@ -131,7 +131,7 @@ int renombrar(const DatosOrden& datos, Contexto& contexto) {
                  {citar(elemento.ruta), citar(datos.otra)}));
     return hecho;
   }
-  contexto.api().renombrar(elemento.esCarpeta, elemento.id, datos.otra, contexto.parar());
+  contexto.api().renombrar(elemento.clase(), elemento.id, datos.otra, contexto.parar());
   imprimir(
       trf("Renamed {} to {}.", "Se renombró {} a {}.", {citar(elemento.ruta), citar(datos.otra)}));
   return hecho;
@@ -142,7 +142,7 @@ int aPapelera(const DatosOrden& datos, Contexto& contexto) {
   if (elemento.ruta == "/")
     throw ErrorUso(tr("The company's root folder can't go to the trash.",
                       "La carpeta raíz de la empresa no puede ir a la papelera."));
-  contexto.api().aPapelera(elemento.esCarpeta, elemento.id, contexto.parar());
+  contexto.api().aPapelera(elemento.clase(), elemento.id, contexto.parar());
   imprimir(trf("Moved {} to the trash.", "Se movió {} a la papelera.", {citar(elemento.ruta)}));
   return hecho;
 }

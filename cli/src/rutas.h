@@ -27,6 +27,7 @@ struct Elemento {
   std::string ruta;                      // the path as resolved: "/a/b"
   std::optional<ArchivoRemoto> archivo;  // a file's record
   std::string tipo() const { return esCarpeta ? "carpeta" : "archivo"; }
+  Clase clase() const { return esCarpeta ? Clase::carpeta : Clase::archivo; }
 };
 
 class Rutas {

@@ -121,13 +121,12 @@ class Trabajo {
     }
     progreso_.etiqueta(textoRelativo(archivo.carpeta, nombre));
     try {
-      subirArchivo(
-          archivo.local, nombre, ids_.at(archivo.carpeta), api_, esperarDeVerdad,
-          [&](double fraccion) {
-            progreso_.hechos(hechos_ + static_cast<std::int64_t>(
-                                           fraccion * static_cast<double>(archivo.tamano)));
-          },
-          parar_);
+      const auto avanzar = [&](double fraccion) {
+        progreso_.hechos(hechos_ +
+                         static_cast<std::int64_t>(fraccion * static_cast<double>(archivo.tamano)));
+      };
+      subirArchivo(archivo.local, ids_.at(archivo.carpeta), api_,
+                   {.nombre = nombre, .alAvanzar = avanzar, .parar = parar_});
       ++resultado_.subidos;
     } catch (const ErrorVemlo& e) {
       siCancelado();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "servidor_prueba.h"
+#include "url.h"
 #include "vemlo/cliente.h"
 #include "vemlo/transporte_curl.h"
 
@@ -66,16 +67,16 @@ INSTANTIATE_TEST_SUITE_P(
                       "/v1/carpetas",
                       {{"padreId", "p"}, {"nombre", "Año"}}},
         FilaOperacion{"RenombrarArchivo",
-                      [](V c) { c.renombrar(false, "a1", "n.txt"); },
+                      [](V c) { c.renombrar(Clase::archivo, "a1", "n.txt"); },
                       "PATCH",
                       "/v1/archivos/a1",
                       {{"nombre", "n.txt"}}},
         FilaOperacion{"MoverCarpeta",
-                      [](V c) { c.mover(true, "c1", "c2"); },
+                      [](V c) { c.mover(Clase::carpeta, "c1", "c2"); },
                       "POST",
                       "/v1/carpetas/c1/mover",
                       {{"destinoId", "c2"}}},
-        FilaOperacion{"APapelera", [](V c) { c.aPapelera(false, "a1"); }, "POST",
+        FilaOperacion{"APapelera", [](V c) { c.aPapelera(Clase::archivo, "a1"); }, "POST",
                       "/v1/archivos/a1/papelera", vacio},
         FilaOperacion{"ListarPapelera", [](V c) { c.listarPapelera("o 1&x"); }, "GET",
                       "/v1/papelera?organizacionId=o%201%26x", nullptr},
@@ -221,7 +222,8 @@ TEST(Carpetas, UnIdConEspacioNoSeEnviaSinCodificar) {
   pruebas::ServidorHttp servidor(
       [](const auto&, auto& r) { r.set_content("{}", "application/json"); });
   const Vemlo cliente(servidor.base(), "tok", std::make_shared<TransporteCurl>());
-  EXPECT_EQ(falla([&] { cliente.renombrar(false, "a 1", "x"); }).caso(), ErrorVemlo::Caso::formato);
+  EXPECT_EQ(falla([&] { cliente.renombrar(Clase::archivo, "a 1", "x"); }).caso(),
+            ErrorVemlo::Caso::formato);
   EXPECT_TRUE(servidor.vistos().empty());
 }
 

@@ -6,7 +6,8 @@
 
 #include <unicode/timezone.h>
 
-#include "vemlo/cliente.h"
+#include "error_curl.h"
+#include "vemlo/base.h"
 #include "vemlo/error.h"
 #include "vemlo/mensajes.h"
 #include "vemlo/transporte.h"

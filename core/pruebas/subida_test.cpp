@@ -136,7 +136,8 @@ struct Corrida {
       std::lock_guard b(candado);
       avances.push_back(f);
     };
-    return subirArchivo(archivo, std::nullopt, "c1", api, esperar, avanzar, std::move(parar));
+    return subirArchivo(archivo, "c1", api,
+                        {.esperar = esperar, .alAvanzar = avanzar, .parar = std::move(parar)});
   }
 };
 

@@ -9,6 +9,7 @@
 
 #include <curl/curl.h>
 
+#include "error_curl.h"
 #include "servidor_prueba.h"
 #include "vemlo/cliente.h"
 #include "vemlo/conectividad.h"

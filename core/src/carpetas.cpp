@@ -6,8 +6,8 @@
 namespace vemlo {
 namespace {
 
-std::string clase(bool esCarpeta) {
-  return esCarpeta ? "carpetas" : "archivos";
+std::string enRuta(Clase clase) {
+  return clase == Clase::carpeta ? "carpetas" : "archivos";
 }
 
 // The pieces of a path, one after the other.
@@ -30,20 +30,20 @@ std::string Vemlo::crearCarpeta(std::string_view padreId, std::string_view nombr
   return llamar<RId>("POST", "/v1/carpetas", cuerpo, std::move(parar)).valor;
 }
 
-void Vemlo::renombrar(bool esCarpeta, std::string_view id, std::string_view nombre,
+void Vemlo::renombrar(Clase clase, std::string_view id, std::string_view nombre,
                       std::stop_token parar) const {
   const nlohmann::json cuerpo{{"nombre", nombre}};
-  llamar<Ok>("PATCH", ruta("/v1/", clase(esCarpeta), "/", id), cuerpo, std::move(parar));
+  llamar<Ok>("PATCH", ruta("/v1/", enRuta(clase), "/", id), cuerpo, std::move(parar));
 }
 
-void Vemlo::mover(bool esCarpeta, std::string_view id, std::string_view destinoId,
+void Vemlo::mover(Clase clase, std::string_view id, std::string_view destinoId,
                   std::stop_token parar) const {
   const nlohmann::json cuerpo{{"destinoId", destinoId}};
-  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta), "/", id, "/mover"), cuerpo, std::move(parar));
+  llamar<Ok>("POST", ruta("/v1/", enRuta(clase), "/", id, "/mover"), cuerpo, std::move(parar));
 }
 
-void Vemlo::aPapelera(bool esCarpeta, std::string_view id, std::stop_token parar) const {
-  llamar<Ok>("POST", ruta("/v1/", clase(esCarpeta), "/", id, "/papelera"), std::nullopt,
+void Vemlo::aPapelera(Clase clase, std::string_view id, std::stop_token parar) const {
+  llamar<Ok>("POST", ruta("/v1/", enRuta(clase), "/", id, "/papelera"), std::nullopt,
              std::move(parar));
 }
 

@@ -2,7 +2,6 @@
 // answers turned into records or classified failures.
 #include "vemlo/cliente.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include "url.h"
@@ -30,14 +29,6 @@ std::string serializar(const std::optional<nlohmann::json>& cuerpo) {
 }
 
 }  // namespace
-
-const std::string& baseInicial() {
-  static const std::string base = [] {
-    const char* servicio = std::getenv("VEMLO_SERVICIO");
-    return std::string(servicio && *servicio ? servicio : VEMLO_BASE_URL);
-  }();
-  return base;
-}
 
 nlohmann::json cuerpoDe(const Respuesta& respuesta) {
   if (respuesta.estado >= 400) throw ErrorVemlo::api(respuesta.estado, codigoDeError(respuesta));

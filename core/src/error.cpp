@@ -1,6 +1,7 @@
 // ErrorVemlo's cases, its user message and diagnostic line, and the cancellation test.
 #include "vemlo/error.h"
 
+#include "error_curl.h"
 #include "vemlo/mensajes.h"
 #include "vemlo/transporte.h"
 

@@ -11,7 +11,7 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
-#include "vemlo/cliente.h"
+#include "vemlo/base.h"
 #include "vemlo/fecha.h"
 
 namespace vemlo {

@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "url.h"
+#include "vemlo/descriptor.h"
 #include "vemlo/tipos.h"
 
 namespace vemlo {
@@ -19,6 +21,60 @@ namespace {
 
 constexpr int maxParalelo = 4;
 constexpr int maxReintentos = 5;
+
+// Positioned reads of one open file: concurrent parts never share a file offset.
+class LectorPartes {
+ public:
+  explicit LectorPartes(const std::filesystem::path& archivo)
+      : archivo_(archivo), fd_(open(archivo.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (!fd_) fallaArchivo("open");
+  }
+
+  // At most `largo` bytes from `desde`; fewer at the end of the file.
+  std::string leerParte(std::int64_t desde, std::int64_t largo) const {
+    std::string bytes(static_cast<std::size_t>(largo), '\0');
+    std::size_t leidos = 0;
+    while (leidos < bytes.size()) {
+      const auto n = pread(fd_.get(), bytes.data() + leidos, bytes.size() - leidos,
+                           static_cast<off_t>(desde + static_cast<std::int64_t>(leidos)));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) fallaArchivo("pread");
+      if (n == 0) break;
+      leidos += static_cast<std::size_t>(n);
+    }
+    bytes.resize(leidos);
+    return bytes;
+  }
+
+ private:
+  [[noreturn]] void fallaArchivo(const char* que) const {
+    throw std::filesystem::filesystem_error(que, archivo_, {errno, std::generic_category()});
+  }
+
+  std::filesystem::path archivo_;
+  Descriptor fd_;
+};
+
+// Counts finished parts and reports the fraction, one report at a time.
+class Contador {
+ public:
+  Contador(std::int64_t total, std::function<void(double)> alAvanzar)
+      : total_(total), alAvanzar_(std::move(alAvanzar)) {}
+
+  void avanzar() {
+    std::lock_guard bloqueo(candado_);
+    ++hechas_;
+    if (alAvanzar_)
+      alAvanzar_(static_cast<double>(hechas_) /
+                 static_cast<double>(std::max<std::int64_t>(total_, 1)));
+  }
+
+ private:
+  std::mutex candado_;  // serialises the count and its report
+  const std::int64_t total_;
+  std::function<void(double)> alAvanzar_;
+  std::int64_t hechas_ = 0;
+};
 
 // The wait before attempt k + 1: min(2^(k-1), 30) seconds.
 std::uint64_t esperaTras(int k) {
@@ -40,14 +96,15 @@ auto conReintentos(const Intento& intento, const Esperar& esperar, const std::st
 
 std::string unaSolaVez(const std::filesystem::path& archivo, std::int64_t tamano,
                        const PedidoSubida& pedido, const std::string& tipo, const Vemlo& api,
-                       const Esperar& esperar, const std::function<void(double)>& alAvanzar,
-                       const std::stop_token& parar) {
+                       const OpcionesSubida& opciones) {
+  const auto& parar = opciones.parar;
   if (!urlAbsoluta(*pedido.url)) throw ErrorVemlo::formato("enlace");
   // Read once into memory, never mapped: another program may shrink the file meanwhile, and
   // every attempt sends the same bytes.
   const auto bytes = LectorPartes(archivo).leerParte(0, tamano);
-  conReintentos([&] { return api.subirDirecto(*pedido.url, bytes, tipo, parar); }, esperar, parar);
-  if (alAvanzar) alAvanzar(1.0);
+  conReintentos([&] { return api.subirDirecto(*pedido.url, bytes, tipo, parar); }, opciones.esperar,
+                parar);
+  if (opciones.alAvanzar) opciones.alAvanzar(1.0);
   api.confirmarSubida(*pedido.versionId, {}, parar);
   return pedido.archivoId;
 }
@@ -128,20 +185,20 @@ std::string enviarParte(const Vemlo& api, const PedidoSubida& pedido, std::int64
 }
 
 std::string porPartes(const std::filesystem::path& archivo, std::int64_t tamano,
-                      const PedidoSubida& pedido, const Vemlo& api, const Esperar& esperar,
-                      const std::function<void(double)>& alAvanzar, const std::stop_token& parar) {
+                      const PedidoSubida& pedido, const Vemlo& api,
+                      const OpcionesSubida& opciones) {
   const Plan plan{tamano, *pedido.partes};
   plan.validar();
   const LectorPartes lector(archivo);
-  Contador contador(plan.partes.total, alAvanzar);
-  Grupo grupo(parar);
+  Contador contador(plan.partes.total, opciones.alAvanzar);
+  Grupo grupo(opciones.parar);
   const auto trabajar = [&] {
     while (const auto i = grupo.siguiente(plan.partes.total)) {
       try {
         const auto bytes = lector.leerParte(plan.desde(*i), plan.largo(*i));
         const auto n = *i + 1;
         auto etag = conReintentos([&] { return enviarParte(api, pedido, n, bytes, grupo.token()); },
-                                  esperar, grupo.token());
+                                  opciones.esperar, grupo.token());
         contador.avanzar();
         grupo.terminada({n, std::move(etag)});
       } catch (...) {
@@ -154,7 +211,7 @@ std::string porPartes(const std::filesystem::path& archivo, std::int64_t tamano,
     const auto cuantos = std::min<std::int64_t>(maxParalelo, plan.partes.total);
     for (std::int64_t h = 0; h < cuantos; ++h) hilos.emplace_back(trabajar);
   }
-  api.confirmarSubida(*pedido.versionId, grupo.resultado(plan.partes.total), parar);
+  api.confirmarSubida(*pedido.versionId, grupo.resultado(plan.partes.total), opciones.parar);
   return pedido.archivoId;
 }
 
@@ -170,54 +227,18 @@ void esperarDeVerdad(std::uint64_t nanosegundos, std::stop_token parar) {
     throw ErrorVemlo::cancelado();
 }
 
-LectorPartes::LectorPartes(const std::filesystem::path& archivo)
-    : archivo_(archivo), manija_(open(archivo.c_str(), O_RDONLY | O_CLOEXEC)) {
-  if (manija_ < 0)
-    throw std::filesystem::filesystem_error("open", archivo, {errno, std::generic_category()});
-}
-
-LectorPartes::~LectorPartes() {
-  close(manija_);
-}
-
-std::string LectorPartes::leerParte(std::int64_t desde, std::int64_t largo) const {
-  std::string bytes(static_cast<std::size_t>(largo), '\0');
-  std::size_t leidos = 0;
-  while (leidos < bytes.size()) {
-    const auto n = pread(manija_, bytes.data() + leidos, bytes.size() - leidos,
-                         static_cast<off_t>(desde + static_cast<std::int64_t>(leidos)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0)
-      throw std::filesystem::filesystem_error("pread", archivo_, {errno, std::generic_category()});
-    if (n == 0) break;
-    leidos += static_cast<std::size_t>(n);
-  }
-  bytes.resize(leidos);
-  return bytes;
-}
-
-void Contador::avanzar() {
-  std::lock_guard bloqueo(candado_);
-  ++hechas_;
-  if (alAvanzar_)
-    alAvanzar_(static_cast<double>(hechas_) /
-               static_cast<double>(std::max<std::int64_t>(total_, 1)));
-}
-
-std::string subirArchivo(const std::filesystem::path& archivo,
-                         const std::optional<std::string>& nombre, std::string_view carpetaId,
-                         const Vemlo& api, const Esperar& esperar,
-                         const std::function<void(double)>& alAvanzar, std::stop_token parar) {
+std::string subirArchivo(const std::filesystem::path& archivo, std::string_view carpetaId,
+                         const Vemlo& api, const OpcionesSubida& opciones) {
   const auto tamano = static_cast<std::int64_t>(std::filesystem::file_size(archivo));
-  const auto nombreFinal = nombre.value_or(archivo.filename().string());
+  const auto nombreFinal = opciones.nombre.value_or(archivo.filename().string());
   const auto tipo = tipoMime(nombreFinal);
   const nlohmann::json cuerpo{
       {"carpetaId", carpetaId}, {"nombre", nombreFinal}, {"tamanoBytes", tamano}, {"tipo", tipo}};
-  const auto pedido = api.llamar<PedidoSubida>("POST", "/v1/subidas", cuerpo, parar);
+  const auto pedido = api.llamar<PedidoSubida>("POST", "/v1/subidas", cuerpo, opciones.parar);
   if (!pedido.versionId) return pedido.archivoId;
-  if (pedido.url) return unaSolaVez(archivo, tamano, pedido, tipo, api, esperar, alAvanzar, parar);
+  if (pedido.url) return unaSolaVez(archivo, tamano, pedido, tipo, api, opciones);
   if (!pedido.partes) throw ErrorVemlo::formato("subida sin enlace ni partes");
-  return porPartes(archivo, tamano, pedido, api, esperar, alAvanzar, parar);
+  return porPartes(archivo, tamano, pedido, api, opciones);
 }
 
 }  // namespace vemlo

@@ -6,6 +6,8 @@
 
 #include <curl/curl.h>
 
+#include "error_curl.h"
+
 namespace vemlo {
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include "error_curl.h"
 #include "vemlo/conectividad.h"
 
 namespace vemlo {

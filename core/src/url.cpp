@@ -8,8 +8,6 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include "vemlo/cliente.h"
-
 namespace vemlo {
 namespace {
 

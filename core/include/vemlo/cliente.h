@@ -14,18 +14,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vemlo/base.h"
 #include "vemlo/error.h"
 #include "vemlo/registros.h"
 #include "vemlo/transporte.h"
 
 namespace vemlo {
 
-// A query value percent-encoded: Unicode letters, marks and digits stay; every other byte of
-// its UTF-8 (and every byte of a sequence that is not UTF-8) becomes "%XX".
-std::string codificarConsulta(std::string_view valor);
-
-// The service's base URL: $VEMLO_SERVICIO when set, else the build's constant. Read once.
-const std::string& baseInicial();
+// What an identifier names, where the service's paths tell files and folders apart.
+enum class Clase { archivo, carpeta };
 
 // The answer's body as JSON, or the failure it stands for: a status of 400 or more is `api`
 // with the body's "error" code (else "desconocido", or "servidor" from 500); a body that is
@@ -77,16 +74,16 @@ class Vemlo {
   Cuenta yo(std::stop_token parar = {}) const;
   void cerrarSesion(std::stop_token parar = {}) const;
 
-  // Folders and files. `esCarpeta` picks "carpetas" or "archivos" in the path; `tipo` is
-  // "carpeta" or "archivo". Identifiers go into paths as the service issued them.
+  // Folders and files. `clase` picks "carpetas" or "archivos" in the path; `tipo` is the wire
+  // word, "carpeta" or "archivo". Identifiers go into paths as the service issued them.
   VistaCarpeta verCarpeta(std::string_view id, std::stop_token parar = {}) const;
   std::string crearCarpeta(std::string_view padreId, std::string_view nombre,
                            std::stop_token parar = {}) const;
-  void renombrar(bool esCarpeta, std::string_view id, std::string_view nombre,
+  void renombrar(Clase clase, std::string_view id, std::string_view nombre,
                  std::stop_token parar = {}) const;
-  void mover(bool esCarpeta, std::string_view id, std::string_view destinoId,
+  void mover(Clase clase, std::string_view id, std::string_view destinoId,
              std::stop_token parar = {}) const;
-  void aPapelera(bool esCarpeta, std::string_view id, std::stop_token parar = {}) const;
+  void aPapelera(Clase clase, std::string_view id, std::stop_token parar = {}) const;
   std::vector<EnPapelera> listarPapelera(std::string_view organizacionId,
                                          std::stop_token parar = {}) const;
   void restaurar(std::string_view organizacionId, std::string_view tipo, std::string_view id,

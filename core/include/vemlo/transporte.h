@@ -58,20 +58,6 @@ class Transporte {
                             std::stop_token parar) = 0;
 };
 
-// A transfer that failed as libcurl reports it: its code, the system's errno, its text.
-class ErrorCurl : public std::runtime_error {
- public:
-  ErrorCurl(int codigo, int errnoSistema, const std::string& texto)
-      : std::runtime_error(texto), codigo_(codigo), errno_(errnoSistema) {}
-  int codigo() const { return codigo_; }
-  int errnoSistema() const { return errno_; }
-  bool esCancelacion() const;
-
- private:
-  int codigo_;
-  int errno_;
-};
-
 // Any failure of a transfer as an ErrorVemlo: cancellations are `cancelado`; a connection
 // lost mid-transfer or an unreachable network is `red`; anything else is `servidor` while
 // the device has a network path (`conRed`) and `red` without one.
