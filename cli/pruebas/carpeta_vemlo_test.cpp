@@ -7,11 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <functional>
 
+#include "apoyo.h"
 #include "comun.h"
+#include "finder/control.h"
 #include "vemlo/mensajes.h"
 
 namespace vemlo::pruebas {
@@ -20,40 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-bool esperar(const std::function<bool()>& condicion, std::chrono::milliseconds plazo) {
-  const auto hasta = std::chrono::steady_clock::now() + plazo;
-  while (!condicion()) {
-    if (std::chrono::steady_clock::now() > hasta) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
-
-bool montado(const fs::path& punto) {
-  std::ifstream info("/proc/self/mountinfo");
-  for (std::string linea; std::getline(info, linea);)
-    if (contiene(linea, " " + punto.string() + " ") && contiene(linea, "fuse.vemlo")) return true;
-  return false;
-}
-
-// What `ls` prints for the folder.
-std::string ls(const fs::path& carpeta) {
-  std::string salida;
-  FILE* tubo = popen(("ls '" + carpeta.string() + "' 2>&1").c_str(), "r");
-  if (!tubo) return salida;
-  char bloque[4096];
-  for (std::size_t n; (n = fread(bloque, 1, sizeof bloque, tubo)) > 0;) salida.append(bloque, n);
-  pclose(tubo);
-  return salida;
-}
-
 // vemlo-finder's single-instance lock, in its runtime folder.
 fs::path cerrojo() {
-  const char* ejecucion = std::getenv("XDG_RUNTIME_DIR");
-  const auto carpeta = ejecucion && *ejecucion == '/'
-                           ? fs::path(ejecucion) / "vemlo"
-                           : fs::path("/tmp") / ("vemlo-" + std::to_string(getuid()));
-  return fs::weakly_canonical(carpeta / "finder.lock");
+  return fs::weakly_canonical(finder::carpetaDeEjecucion() / "finder.lock");
 }
 
 // The process with the lock open, that is the running host; -1 when there is none.
@@ -138,7 +108,7 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
   const fs::path punto = r.salida.substr(frase.size(), r.salida.size() - frase.size() - 1);
   EXPECT_EQ(punto, fs::path(std::getenv("HOME")) / "Vemlo-Acme");
   EXPECT_TRUE(montado(punto));
-  EXPECT_TRUE(contiene(ls(punto), "Fotos\n")) << ls(punto);
+  EXPECT_TRUE(contiene(sh("ls", punto).texto, "Fotos\n")) << sh("ls", punto).texto;
 
   // Already there: the same answer at once.
   r = cli({"folder", "on", "--company", "acme"}, "es");

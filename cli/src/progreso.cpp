@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "salida.h"
@@ -22,7 +23,7 @@ int anchoTerminal() {
 }
 
 std::string duracion(double segundos) {
-  const auto total = static_cast<long>(segundos + 0.5);
+  const auto total = std::lround(segundos);
   char texto[32];
   if (total >= 3600)
     std::snprintf(texto, sizeof texto, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,

@@ -29,7 +29,9 @@ mode_t modoNuevo() {
 void Vemlo::descargar(std::string_view archivoId, const std::filesystem::path& destino,
                       const std::function<void(std::int64_t)>& alRecibir,
                       std::stop_token parar) const {
-  descargarDesde(enlaceDescarga(archivoId, parar), destino, alRecibir, std::move(parar));
+  // The link first: the token must not be moved away before it is used.
+  const auto url = enlaceDescarga(archivoId, parar);
+  descargarDesde(url, destino, alRecibir, std::move(parar));
 }
 
 void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& destino,

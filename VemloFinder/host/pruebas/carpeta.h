@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "apoyo.h"
 #include "finder/dominios.h"
 #include "http_servicio.h"
 #include "servicio_en_marcha.h"
@@ -18,17 +19,6 @@ namespace vemlo::finder::host::pruebas {
 
 using namespace vemlo::pruebas;
 using namespace std::chrono_literals;
-
-struct Salida {
-  int estado = -1;    // the shell's exit status
-  std::string texto;  // stdout and stderr together
-};
-
-// Runs `orden` with /bin/sh in `carpeta`.
-Salida sh(const std::string& orden, const std::filesystem::path& carpeta);
-
-// True once `condicion` holds, checked every 100 ms for at most `plazo`.
-bool esperar(const std::function<bool()>& condicion, std::chrono::milliseconds plazo = 30s);
 
 class ConCarpeta : public testing::Test {
  protected:
@@ -69,9 +59,6 @@ class ConCarpeta : public testing::Test {
   std::unique_ptr<ClienteHttp> demo;
   pid_t host = -1;
 };
-
-// The whole file at `ruta` ("" when it cannot be read).
-std::string leer(const std::filesystem::path& ruta);
 
 // Acme's folder, mounted.
 class Carpeta : public ConCarpeta {

@@ -55,6 +55,10 @@ struct Campo {
   std::string_view clave;
   Miembro Registro::*miembro;
 };
+// Spelled out for compilers without deduction from aggregates (clang before 17, which
+// clang-tidy runs on).
+template <class Registro, class Miembro>
+Campo(std::string_view, Miembro Registro::*) -> Campo<Registro, Miembro>;
 
 // The field table of a record; each record specialises it.
 template <class T>
