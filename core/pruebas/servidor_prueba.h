@@ -17,7 +17,7 @@ namespace vemlo::pruebas {
 
 struct PedidoVisto {
   std::string metodo;
-  std::string ruta;  // the request target as sent, query included
+  std::string ruta;                              // the request target as sent, query included
   std::map<std::string, std::string> cabeceras;  // names in lower case
   std::string cuerpo;
 };

@@ -186,8 +186,8 @@ void ServicioEnMarcha::arrancar(const std::string& escuchar) {
   posix_spawn_file_actions_init(&acciones);
   posix_spawn_file_actions_addopen(&acciones, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&acciones, tubo[1], 1);
-  posix_spawn_file_actions_addopen(&acciones, 2, errores_.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_addopen(&acciones, 2, errores_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                   0600);
   const int error = posix_spawn(&pid_, argv[0], &acciones, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&acciones);
   close(tubo[1]);
