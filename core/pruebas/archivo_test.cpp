@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "comun.h"
 #include "vemlo/archivo.h"
 
 namespace vemlo {
@@ -20,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path carpetaNueva(const std::string& nombre) {
-  const auto carpeta = fs::path(std::getenv("HOME")) / nombre;
+  const auto carpeta = pruebas::casa() / nombre;
   fs::create_directories(carpeta);
   return carpeta;
 }
@@ -28,19 +29,10 @@ fs::path carpetaNueva(const std::string& nombre) {
 // The file-system calls that make a replacement durable, in order, for the whole run.
 std::vector<std::string> llamadasDe(const std::string& durabilidad, const fs::path& ruta) {
   const auto registro = ruta.parent_path() / "strace.log";
-  const std::vector<std::string> orden{"strace",
-                                       "-f",
-                                       "-qq",
-                                       "-e",
-                                       "signal=none",
-                                       "-e",
-                                       "trace=fsync,fdatasync,rename,renameat,renameat2",
-                                       "-o",
-                                       registro,
-                                       VEMLO_REEMPLAZAR,
-                                       durabilidad,
-                                       ruta,
-                                       "bytes"};
+  const std::string traza = "trace=fsync,fdatasync,rename,renameat,renameat2";
+  const std::vector<std::string> orden{"strace",    "-f",  "-qq",  "-e",     "signal=none",
+                                       "-e",        traza, "-o",   registro, VEMLO_REEMPLAZAR,
+                                       durabilidad, ruta,  "bytes"};
   std::vector<char*> argv;
   for (const auto& a : orden) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -64,20 +56,16 @@ std::vector<std::string> llamadasDe(const std::string& durabilidad, const fs::pa
 }
 
 struct FilaDurabilidad {
-  const char* durabilidad;
+  std::string nombre;  // the durability
   std::vector<std::string> llamadas;
 };
-
-void PrintTo(const FilaDurabilidad& f, std::ostream* os) {
-  *os << f.durabilidad;
-}
 
 class Durabilidades : public testing::TestWithParam<FilaDurabilidad> {};
 
 TEST_P(Durabilidades, SincronizaLoQuePromete) {
-  const auto ruta = carpetaNueva(GetParam().durabilidad) / "registro.json";
+  const auto ruta = carpetaNueva(GetParam().nombre) / "registro.json";
   std::ofstream(ruta) << "viejo";
-  const auto llamadas = llamadasDe(GetParam().durabilidad, ruta);
+  const auto llamadas = llamadasDe(GetParam().nombre, ruta);
   if (llamadas == std::vector<std::string>{"sin strace"}) GTEST_SKIP() << "strace is missing";
   EXPECT_EQ(llamadas, GetParam().llamadas);
   EXPECT_EQ(leerTodo(ruta), "bytes");
@@ -91,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Archivo, Durabilidades,
                                          FilaDurabilidad{"datos", {"fdatasync", "rename"}},
                                          FilaDurabilidad{"datosYCarpeta",
                                                          {"fdatasync", "rename", "fsync"}}),
-                         [](const auto& info) { return std::string(info.param.durabilidad); });
+                         pruebas::porNombre);
 
 TEST(Archivo, UnEnlaceSeReemplazaSinSeguirlo) {
   const auto carpeta = carpetaNueva("enlace");

@@ -1,13 +1,11 @@
-// The request pipeline end to end against a loopback HTTP server: what each request carries,
-// and what each status and body become.
+// The request pipeline end to end against a loopback HTTP server: what each
+// request carries, and what each status and body become.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "servidor_prueba.h"
 #include "vemlo/cliente.h"
-#include "vemlo/conectividad.h"
-#include "vemlo/transporte_curl.h"
 
 namespace vemlo {
 namespace {
@@ -27,7 +25,6 @@ struct FilaCabeceras {
   std::optional<nlohmann::json> cuerpo;
   std::string cuerpoEsperado;
   std::set<std::string> cabecerasEsperadas;
-  friend void PrintTo(const FilaCabeceras& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class Cabeceras : public testing::TestWithParam<FilaCabeceras> {};
@@ -35,7 +32,7 @@ class Cabeceras : public testing::TestWithParam<FilaCabeceras> {};
 TEST_P(Cabeceras, LlevaExactamenteLoQueDebe) {
   const auto& fila = GetParam();
   ServidorHttp servidor([](const auto&, auto& r) { r.set_content("{}", "application/json"); });
-  Vemlo cliente(servidor.base() + "/ignorada/", fila.token, std::make_shared<TransporteCurl>());
+  const auto cliente = pruebas::clienteDe(servidor.base() + "/ignorada/", fila.token);
 
   cliente.llamar<Ok>(fila.metodo, "/v1/yo", fila.cuerpo);
 
@@ -71,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FilaCabeceras{"PostConCuerpo", "POST", "t0k", nlohmann::json{{"nombre", "Año"}},
                                   "{\"nombre\":\"Año\"}", conCuerpo},
                     FilaCabeceras{"PatchSinCuerpo", "PATCH", "t0k", std::nullopt, "{}", conCuerpo}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
 struct FilaRespuesta {
   std::string nombre;
@@ -79,7 +76,6 @@ struct FilaRespuesta {
   std::string cuerpo;
   bool quiereCuenta;  // else Ok
   std::optional<ErrorVemlo> error;
-  friend void PrintTo(const FilaRespuesta& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class Respuestas : public testing::TestWithParam<FilaRespuesta> {};
@@ -90,21 +86,18 @@ TEST_P(Respuestas, SeDecodificanOFallanComoDebe) {
     r.status = fila.estado;
     r.set_content(fila.cuerpo, "application/json");
   });
-  Vemlo cliente(servidor.base(), "t0k", std::make_shared<TransporteCurl>());
-  try {
+  const auto cliente = pruebas::clienteDe(servidor.base());
+  const auto error = pruebas::falla([&] {
     if (fila.quiereCuenta)
       cliente.llamar<Cuenta>("GET", "/v1/yo");
     else
       cliente.llamar<Ok>("DELETE", "/v1/sesiones");
-    EXPECT_FALSE(fila.error) << "se esperaba " << fila.error->what();
-  } catch (const ErrorVemlo& e) {
-    ASSERT_TRUE(fila.error) << e.what();
-    if (fila.error->caso() == ErrorVemlo::Caso::formato) {
-      EXPECT_EQ(e.caso(), ErrorVemlo::Caso::formato);
-    } else {
-      EXPECT_EQ(e, *fila.error);
-    }
-  }
+  });
+  ASSERT_EQ(error.has_value(), fila.error.has_value()) << (error ? error->what() : "sin fallo");
+  if (error && fila.error->caso() == ErrorVemlo::Caso::formato)
+    EXPECT_EQ(error->caso(), ErrorVemlo::Caso::formato);
+  else
+    EXPECT_EQ(error, fila.error);
 }
 
 const std::string cuenta =
@@ -116,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FilaRespuesta{"CodigoDelCuerpo", 404, R"({"error":"noExiste"})", false,
                       ErrorVemlo::api(404, "noExiste")},
+        FilaRespuesta{"SesionVencida", 401, R"({"error":"sesion"})", true,
+                      ErrorVemlo::api(401, "sesion")},
         FilaRespuesta{"CuatrocientosVacio", 404, "", false, ErrorVemlo::api(404, "desconocido")},
         FilaRespuesta{"QuinientosHtml", 503, "<html>caído</html>", false,
                       ErrorVemlo::api(503, "servidor")},
@@ -127,36 +122,33 @@ INSTANTIATE_TEST_SUITE_P(
         FilaRespuesta{"CodigoEnQuinientos", 502, R"({"error":"almacen","x":1})", false,
                       ErrorVemlo::api(502, "almacen")},
         FilaRespuesta{"SinContenidoEsOk", 204, "", false, std::nullopt},
+        FilaRespuesta{"VacioEsOk", 200, "", false, std::nullopt},
         FilaRespuesta{"VacioNoEsCuenta", 200, "", true, formato},
         FilaRespuesta{"HtmlNoEsOk", 200, "<html></html>", false, formato},
         FilaRespuesta{"ListaEsOk", 200, "[1,2]", false, std::nullopt},
         FilaRespuesta{"UtfInvalido", 200, "{\"usuario\":\"\xff\"}", true, formato},
         FilaRespuesta{"CuentaCompleta", 200, cuenta, true, std::nullopt},
         FilaRespuesta{"RedireccionEsExito", 302, "", false, std::nullopt}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
 struct FilaRuta {
   std::string nombre;
   std::string base;
   std::string ruta;
   std::optional<std::string> url;  // none: the path cannot be resolved
-  friend void PrintTo(const FilaRuta& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class Rutas : public testing::TestWithParam<FilaRuta> {};
 
 TEST_P(Rutas, SeResuelvenContraLaBase) {
   const auto& fila = GetParam();
-  Vemlo cliente(fila.base, std::nullopt, std::make_shared<TransporteCurl>());
+  const auto cliente = pruebas::clienteDe(fila.base, std::nullopt);
   if (fila.url) {
     EXPECT_EQ(cliente.armarPedido("GET", fila.ruta).url, *fila.url);
-    return;
-  }
-  try {
-    cliente.armarPedido("GET", fila.ruta);
-    ADD_FAILURE() << "se esperaba formato";
-  } catch (const ErrorVemlo& e) {
-    EXPECT_EQ(e.caso(), ErrorVemlo::Caso::formato);
+  } else {
+    const auto error = pruebas::falla([&] { cliente.armarPedido("GET", fila.ruta); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->caso(), ErrorVemlo::Caso::formato);
   }
 }
 
@@ -171,22 +163,37 @@ INSTANTIATE_TEST_SUITE_P(
                              std::nullopt},
                     FilaRuta{"ControlSinEscapar", "https://vemlo.app", "/v1/a\nb", std::nullopt},
                     FilaRuta{"BaseInvalida", "no es una url", "/v1/yo", std::nullopt}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
-TEST(Pipeline, UnTokenConSaltoDeLineaNoSeEnvia) {
+struct FilaNoSeEnvia {
+  std::string nombre;
+  std::string token;
+  std::function<void(const Vemlo&)> llamar;
+};
+
+class NoSeEnvia : public testing::TestWithParam<FilaNoSeEnvia> {};
+
+TEST_P(NoSeEnvia, EsFormatoSinTocarLaRed) {
   ServidorHttp servidor([](const auto&, auto& r) { r.set_content("{}", "application/json"); });
-  Vemlo cliente(servidor.base(), "t0k\r\nX-Otra: 1", std::make_shared<TransporteCurl>());
-  EXPECT_THROW(cliente.llamar<Ok>("GET", "/v1/yo"), ErrorVemlo);
+  const auto error = pruebas::falla(
+      [&] { GetParam().llamar(pruebas::clienteDe(servidor.base(), GetParam().token)); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->caso(), ErrorVemlo::Caso::formato);
   EXPECT_TRUE(servidor.vistos().empty());
 }
 
-TEST(Pipeline, CuerpoConTextoNoUtf8EsFormatoSinEnviar) {
-  ServidorHttp servidor([](const auto&, auto& r) { r.set_content("{}", "application/json"); });
-  Vemlo cliente(servidor.base(), "t0k", std::make_shared<TransporteCurl>());
-  EXPECT_THROW(cliente.llamar<Ok>("POST", "/v1/carpetas", nlohmann::json{{"nombre", "\xff"}}),
-               ErrorVemlo);
-  EXPECT_TRUE(servidor.vistos().empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Pipeline, NoSeEnvia,
+    testing::Values(FilaNoSeEnvia{"TokenConSaltoDeLinea", "t0k\r\nX-Otra: 1",
+                                  [](const Vemlo& c) { c.llamar<Ok>("GET", "/v1/yo"); }},
+                    FilaNoSeEnvia{
+                        "CuerpoNoUtf8", "t0k",
+                        [](const Vemlo& c) {
+                          c.llamar<Ok>("POST", "/v1/carpetas", nlohmann::json{{"nombre", "\xff"}});
+                        }},
+                    FilaNoSeEnvia{"IdConEspacio", "t0k",
+                                  [](const Vemlo& c) { c.renombrar(Clase::archivo, "a 1", "x"); }}),
+    pruebas::porNombre);
 
 }  // namespace
 }  // namespace vemlo

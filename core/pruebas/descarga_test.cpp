@@ -2,12 +2,10 @@
 // (nor a temporary file beside it) when the transfer fails, is cut or is cancelled.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 
 #include "servidor_prueba.h"
-#include "vemlo/cliente.h"
-#include "vemlo/transporte_curl.h"
+#include "vemlo/archivo.h"
 
 namespace vemlo {
 namespace {
@@ -50,24 +48,11 @@ std::vector<fs::path> contenido(const fs::path& carpeta) {
   return nombres;
 }
 
-TEST(Descarga, LlegaEnteraBajoSuNombreConSuProgreso) {
-  pruebas::ServidorHttp servidor([](const auto& p, auto& r) { servir(Final::entera, p, r); });
-  const Vemlo cliente(servidor.base(), "tok", std::make_shared<TransporteCurl>());
-  const auto destino = fs::path(std::getenv("HOME")) / "informe.pdf";
-  std::int64_t ultimo = 0;
-  cliente.descargar("a1", destino, [&](std::int64_t n) { ultimo = n; });
-  std::ifstream entrada(destino, std::ios::binary);
-  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(entrada), {}) == bytes);
-  EXPECT_EQ(ultimo, static_cast<std::int64_t>(bytes.size()));
-  EXPECT_EQ(contenido(destino.parent_path()), std::vector<fs::path>{"informe.pdf"});
-}
+class Descarga : public testing::TestWithParam<Final> {};
 
-class DescargaFallida : public testing::TestWithParam<Final> {};
-
-TEST_P(DescargaFallida, NoDejaNada) {
+TEST_P(Descarga, LlegaEnteraBajoSuNombreONoDejaNada) {
   pruebas::ServidorHttp servidor([](const auto& p, auto& r) { servir(GetParam(), p, r); });
-  const Vemlo cliente(servidor.base(), "tok", std::make_shared<TransporteCurl>());
-  const auto carpeta = fs::path(std::getenv("HOME")) / "bajadas";
+  const auto carpeta = pruebas::casa() / "bajadas";
   fs::create_directories(carpeta);
   std::stop_source parar;
   std::jthread cancelar([&] {
@@ -75,22 +60,32 @@ TEST_P(DescargaFallida, NoDejaNada) {
     std::this_thread::sleep_for(300ms);
     parar.request_stop();
   });
-  try {
-    cliente.descargar("a1", carpeta / "informe.pdf", {}, parar.get_token());
-    ADD_FAILURE() << "se esperaba un fallo";
-  } catch (const ErrorVemlo& e) {
-    if (GetParam() == Final::rechazada) {
-      EXPECT_EQ(e, ErrorVemlo::api(403, "permiso"));
-    }
-    if (GetParam() == Final::cancelada) {
-      EXPECT_EQ(e, ErrorVemlo::cancelado());
-    }
+  std::int64_t ultimo = 0;
+  const auto error = pruebas::falla([&] {
+    pruebas::clienteDe(servidor.base())
+        .descargar(
+            "a1", carpeta / "informe.pdf", [&](std::int64_t n) { ultimo = n; }, parar.get_token());
+  });
+  if (GetParam() == Final::entera) {
+    EXPECT_FALSE(error) << error->what();
+    EXPECT_TRUE(leerTodo(carpeta / "informe.pdf") == bytes);
+    EXPECT_EQ(ultimo, static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(contenido(carpeta), std::vector<fs::path>{"informe.pdf"});
+    return;
+  }
+  ASSERT_TRUE(error);
+  if (GetParam() == Final::rechazada) {
+    EXPECT_EQ(error, ErrorVemlo::api(403, "permiso"));
+  }
+  if (GetParam() == Final::cancelada) {
+    EXPECT_EQ(error, ErrorVemlo::cancelado());
   }
   EXPECT_TRUE(contenido(carpeta).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Descarga, DescargaFallida,
-                         testing::Values(Final::rechazada, Final::cortada, Final::cancelada));
+INSTANTIATE_TEST_SUITE_P(Descarga, Descarga,
+                         testing::Values(Final::entera, Final::rechazada, Final::cortada,
+                                         Final::cancelada));
 
 }  // namespace
 }  // namespace vemlo

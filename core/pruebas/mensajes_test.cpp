@@ -6,6 +6,7 @@
 
 #include <unicode/timezone.h>
 
+#include "comun.h"
 #include "error_curl.h"
 #include "vemlo/base.h"
 #include "vemlo/error.h"
@@ -32,7 +33,6 @@ struct FilaIdioma {
   std::string nombre;
   const char *language, *lcAll, *lcMessages, *lang;
   bool espanol;
-  friend void PrintTo(const FilaIdioma& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class Idioma : public testing::TestWithParam<FilaIdioma> {};
@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FilaIdioma{"LcMessages", nullptr, nullptr, "es-419", "en_US", true},
                     FilaIdioma{"Posix", nullptr, "POSIX", nullptr, "es_ES", false},
                     FilaIdioma{"C", nullptr, nullptr, nullptr, "C.UTF-8", false}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
 struct FilaMensaje {
   std::string codigo;

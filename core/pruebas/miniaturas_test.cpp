@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "servidor_prueba.h"
+#include "vemlo/archivo.h"
 #include "vemlo/miniaturas.h"
 
 namespace vemlo {
@@ -57,7 +58,6 @@ struct FilaImagen {
   Medida original;
   int orientacion;
   Medida esperada;
-  friend void PrintTo(const FilaImagen& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class MiniaturaDeImagen : public testing::TestWithParam<FilaImagen> {};
@@ -72,13 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Miniaturas, MiniaturaDeImagen,
                          testing::Values(FilaImagen{"Grande", {1200, 800}, 1, {400, 267}},
                                          FilaImagen{"PequenaNoCrece", {100, 50}, 1, {100, 50}},
                                          FilaImagen{"GiradaPorExif", {800, 400}, 6, {200, 400}}),
-                         [](const auto& info) { return info.param.nombre; });
-
-TEST(Miniaturas, LoQueNoEsImagenNoDaNada) {
-  EXPECT_EQ(miniaturaDeImagen(""), std::nullopt);
-  EXPECT_EQ(miniaturaDeImagen("esto no es una imagen"), std::nullopt);
-  EXPECT_EQ(miniaturaDeImagen(foto(300, 200, 1).substr(0, 20)), std::nullopt);
-}
+                         pruebas::porNombre);
 
 TEST(Miniaturas, ImagenesDesdeVariosHilos) {
   const auto original = foto(1200, 800, 1);
@@ -94,9 +88,8 @@ TEST(Miniaturas, ImagenesDesdeVariosHilos) {
 // A test-pattern video made by ffmpeg in HOME, with `giro` degrees of display rotation in its
 // metadata (ffmpeg keeps that tag only when copying, hence the second pass).
 std::string video(Medida medida, double segundos, int giro = 0) {
-  const auto casa = fs::path(std::getenv("HOME"));
-  const auto crudo = (casa / "crudo.mp4").string();
-  const auto hecho = (casa / "video.mp4").string();
+  const auto crudo = (pruebas::casa() / "crudo.mp4").string();
+  const auto hecho = (pruebas::casa() / "video.mp4").string();
   const auto orden = "ffmpeg -v error -y -f lavfi -i testsrc=duration=" + std::to_string(segundos) +
                      ":size=" + std::to_string(medida.ancho) + "x" + std::to_string(medida.alto) +
                      ":rate=10 -pix_fmt yuv420p " + crudo + " && ffmpeg -v error -y -i " + crudo +
@@ -111,7 +104,6 @@ struct FilaVideo {
   double segundos;
   int giro;
   Medida esperada;
-  friend void PrintTo(const FilaVideo& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class MiniaturaDeVideo : public testing::TestWithParam<FilaVideo> {};
@@ -128,21 +120,22 @@ INSTANTIATE_TEST_SUITE_P(
                     FilaVideo{"Vertical", {480, 640}, 3, 0, {300, 400}},
                     FilaVideo{"GiradoPorMetadatos", {640, 480}, 3, 90, {300, 400}},
                     FilaVideo{"MasCortoQueUnSegundo", {640, 480}, 0.5, 0, {400, 300}}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
 TEST(Miniaturas, VideoPorHttp) {
-  std::ifstream archivo(video({640, 480}, 3), std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(archivo), {});
+  const auto bytes = leerTodo(video({640, 480}, 3));
   pruebas::ServidorHttp servidor([&](const auto&, auto& r) { r.set_content(bytes, "video/mp4"); });
   EXPECT_EQ(medidaDeJpeg(miniaturaDeVideo(servidor.base() + "/v.mp4")), (Medida{400, 300}));
   EXPECT_FALSE(servidor.vistos().empty());
 }
 
-TEST(Miniaturas, SinVideoNoHayNada) {
-  const auto home = fs::path(std::getenv("HOME"));
-  std::ofstream(home / "roto.mp4") << "esto no es un video";
-  EXPECT_EQ(miniaturaDeVideo((home / "no-existe.mp4").string()), std::nullopt);
-  EXPECT_EQ(miniaturaDeVideo((home / "roto.mp4").string()), std::nullopt);
+TEST(Miniaturas, LoQueNoSeDecodificaNoDaNada) {
+  EXPECT_EQ(miniaturaDeImagen(""), std::nullopt);
+  EXPECT_EQ(miniaturaDeImagen("esto no es una imagen"), std::nullopt);
+  EXPECT_EQ(miniaturaDeImagen(foto(300, 200, 1).substr(0, 20)), std::nullopt);
+  std::ofstream(pruebas::casa() / "roto.mp4") << "esto no es un video";
+  EXPECT_EQ(miniaturaDeVideo(pruebas::casa() / "no-existe.mp4"), std::nullopt);
+  EXPECT_EQ(miniaturaDeVideo(pruebas::casa() / "roto.mp4"), std::nullopt);
   const auto cerrado = "http://127.0.0.1:" + std::to_string(pruebas::puertoCerrado()) + "/v.mp4";
   EXPECT_EQ(miniaturaDeVideo(cerrado), std::nullopt);
 }

@@ -1,9 +1,8 @@
-// Test servers on 127.0.0.1: an HTTP server that records what arrived and answers as each
-// test says, and a raw TCP server that misbehaves on purpose (cuts, stalls, garbage).
+// Test servers on 127.0.0.1: an HTTP server that records what arrived and
+// answers as each test says, and a raw TCP server that misbehaves on purpose
+// (cuts, stalls, garbage).
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -11,7 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
+
+#include "comun.h"
+#include "vemlo/cliente.h"
+#include "vemlo/transporte_curl.h"
 
 namespace vemlo::pruebas {
 
@@ -40,8 +44,9 @@ class ServidorHttp {
   std::thread hilo_;
 };
 
-// Accepts connections, reads each request's head, writes `respuesta` and then closes the
-// connection, or keeps it open silently until destroyed when `cerrar` is false.
+// Accepts connections, reads each request's head, writes `respuesta` and then
+// closes the connection, or keeps it open silently until destroyed when
+// `cerrar` is false.
 class ServidorCrudo {
  public:
   ServidorCrudo(std::string respuesta, bool cerrar);
@@ -61,5 +66,21 @@ class ServidorCrudo {
 
 // A port on 127.0.0.1 where nothing listens.
 int puertoCerrado();
+
+inline Vemlo clienteDe(std::string base, std::optional<std::string> token = "tok") {
+  return Vemlo(std::move(base), std::move(token), std::make_shared<TransporteCurl>());
+}
+
+// One client operation against a server that answers a body every operation can
+// read: the one request it must send. The test is in carpetas_test.cpp, rows
+// there and in cuenta_test.cpp.
+struct FilaOperacion {
+  std::string nombre;
+  std::function<void(const Vemlo&)> llamar;
+  std::string metodo, ruta;
+  std::string cuerpo = {};  // JSON; empty: no body
+};
+
+class Operaciones : public testing::TestWithParam<FilaOperacion> {};
 
 }  // namespace vemlo::pruebas

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 
+#include "comun.h"
+#include "vemlo/archivo.h"
 #include "vemlo/sesion.h"
 
 namespace vemlo {
@@ -30,17 +32,6 @@ void escribir(const fs::path& ruta, std::string_view bytes) {
   std::ofstream(ruta, std::ios::binary) << bytes;
 }
 
-std::string contenido(const fs::path& ruta) {
-  std::ifstream entrada(ruta, std::ios::binary);
-  return {std::istreambuf_iterator<char>(entrada), {}};
-}
-
-unsigned permisos(const fs::path& ruta) {
-  struct stat datos {};
-  stat(ruta.c_str(), &datos);
-  return datos.st_mode & 07777;
-}
-
 // What another process of the user reads: the token, or nothing.
 std::optional<std::string> leidoPorOtroProceso() {
   FILE* hijo = popen(VEMLO_LEER_SESION, "r");
@@ -53,26 +44,28 @@ std::optional<std::string> leidoPorOtroProceso() {
   return std::nullopt;
 }
 
-TEST(SesionGuardada, GuardarLeerYBorrarEnEsteYEnOtroProceso) {
-  const std::string token = "tok-" + std::to_string(getpid()) + "-ñ";
+class GuardarLeerYBorrar : public testing::TestWithParam<std::string> {};
+
+TEST_P(GuardarLeerYBorrar, EnEsteYEnOtroProceso) {
+  const auto& token = GetParam();
   SesionGuardada::guardar(token);
   EXPECT_TRUE(SesionGuardada::leer() == token);
   EXPECT_TRUE(leidoPorOtroProceso() == token);
   if (conLlavero()) {
     EXPECT_FALSE(fs::exists(archivoSesion()));
   } else {
-    EXPECT_EQ(permisos(archivoSesion()), 0600u);
-    EXPECT_EQ(permisos(SesionGuardada::contenedor()), 0700u);
+    EXPECT_EQ(fs::status(archivoSesion()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(SesionGuardada::contenedor()).permissions(), fs::perms::owner_all);
   }
   SesionGuardada::borrar();
   EXPECT_FALSE(SesionGuardada::leer());
   EXPECT_FALSE(leidoPorOtroProceso());
 }
 
-TEST(SesionGuardada, UnTokenVacioVuelveComoTextoVacio) {
-  SesionGuardada::guardar("");
-  EXPECT_TRUE(SesionGuardada::leer() == std::string());
-}
+// An empty token comes back as an empty text, not as nothing.
+INSTANTIATE_TEST_SUITE_P(SesionGuardada, GuardarLeerYBorrar, testing::Values("tok-7f3a-ñ", ""),
+                         [](const auto& info) { return info.param.empty() ? "Vacio" : "Token"; });
 
 TEST(SesionGuardada, BorrarQuitaTambienUnArchivoAnterior) {
   escribir(archivoSesion(), "viejo");
@@ -99,7 +92,6 @@ TEST(SesionGuardada, SinNadaGuardadoNoHayCliente) {
 struct FilaArchivoHostil {
   std::string nombre;
   std::function<void(const fs::path& sesion, const fs::path& fuera)> plantar;
-  friend void PrintTo(const FilaArchivoHostil& f, std::ostream* os) { *os << f.nombre; }
 };
 
 class ArchivoHostil : public testing::TestWithParam<FilaArchivoHostil> {};
@@ -108,7 +100,7 @@ class ArchivoHostil : public testing::TestWithParam<FilaArchivoHostil> {};
 // touching anything outside the container.
 TEST_P(ArchivoHostil, NoSeLeeYGuardarLoReemplaza) {
   const auto sesion = archivoSesion();
-  const auto fuera = fs::path(std::getenv("HOME")) / "ajeno";
+  const auto fuera = pruebas::casa() / "ajeno";
   escribir(fuera, "tok-ajeno");
   fs::create_directories(sesion.parent_path());
   GetParam().plantar(sesion, fuera);
@@ -116,7 +108,7 @@ TEST_P(ArchivoHostil, NoSeLeeYGuardarLoReemplaza) {
   EXPECT_FALSE(SesionGuardada::leer());
   SesionGuardada::guardar("tok-propio");
   EXPECT_TRUE(SesionGuardada::leer() == std::string("tok-propio"));
-  EXPECT_EQ(contenido(fuera), "tok-ajeno");
+  EXPECT_EQ(leerTodo(fuera), "tok-ajeno");
   if (!conLlavero()) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(sesion)));
   }
@@ -133,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                           [](const fs::path& s, const fs::path&) { mkfifo(s.c_str(), 0600); }},
         FilaArchivoHostil{"NoEsUtf8",
                           [](const fs::path& s, const fs::path&) { escribir(s, "tok-\xff\xfe"); }}),
-    [](const auto& info) { return info.param.nombre; });
+    pruebas::porNombre);
 
 }  // namespace
 }  // namespace vemlo
