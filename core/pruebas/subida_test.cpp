@@ -187,25 +187,13 @@ TEST(Subida, SinVersionNoEnviaNada) {
   EXPECT_TRUE(corrida.avances.empty());
 }
 
-TEST(Subida, UnaSolaVezConSuTipoYUnAvance) {
-  Servicio s;
-  s.pedido = {{"archivoId", "a1"}, {"versionId", "v1"}, {"url", s.base() + "/directo/todo"}};
-  Corrida corrida;
-  EXPECT_EQ(corrida.subir(s, archivoDe(3000, "informe.pdf")), "a1");
-  const auto visto = s.visto();
-  EXPECT_EQ(visto.partes.at(0).size(), 3000u);
-  EXPECT_EQ(visto.tipoDirecto, "application/pdf");
-  EXPECT_EQ(*visto.confirmado, json::object());
-  EXPECT_EQ(corrida.avances, std::vector<double>{1.0});
-}
-
-// Another program empties the file between two attempts: the retry sends the bytes read
-// before, and the upload neither crashes nor sends a mixture.
-TEST(Subida, UnaSolaVezNoDependeDelArchivoTrasLeerlo) {
+// One request with its media type and one progress report; another program empties the file
+// between two attempts, and the retry sends the bytes read before, not a mixture.
+TEST(Subida, UnaSolaVezConSuTipoYLosBytesQueLeyo) {
   Servicio s;
   s.pedido = {{"archivoId", "a1"}, {"versionId", "v1"}, {"url", s.base() + "/directo/todo"}};
   s.fallos[0] = {503};
-  const auto archivo = archivoDe(3 << 20);
+  const auto archivo = archivoDe(3 << 20, "informe.pdf");
   Corrida corrida;
   corrida.alEsperar = [&] { std::filesystem::resize_file(archivo, 0); };
   EXPECT_EQ(corrida.subir(s, archivo), "a1");
@@ -213,6 +201,9 @@ TEST(Subida, UnaSolaVezNoDependeDelArchivoTrasLeerlo) {
   EXPECT_EQ(visto.intentos.at(0), 2);
   ASSERT_EQ(visto.partes.at(0).size(), 3u << 20);
   EXPECT_EQ(visto.partes.at(0).substr(0, 3), "abc");
+  EXPECT_EQ(visto.tipoDirecto, "application/pdf");
+  EXPECT_EQ(*visto.confirmado, json::object());
+  EXPECT_EQ(corrida.avances, std::vector<double>{1.0});
 }
 
 TEST(Subida, ReintentaCon503YEsperaUnoYDosSegundos) {
