@@ -1,0 +1,147 @@
+// Estado: the app's one observable state, a QObject created once per process and handed to
+// every window, the tray and the settings. Its members change only on the GUI thread and each
+// assignment is announced by its signal. It owns the session's client, decides at launch
+// whether the stored session is still good, completes a sign-in, signs out, and is where the
+// screens report failures. It also chooses the company, keeps the Vemlo folder's domains in
+// the registry and the host running, and writes the login item.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+#include "tarea.h"
+#include "vemlo/cliente.h"
+#include "vemlo/registros.h"
+
+namespace vemlo::app {
+
+// What differs between the app and its tests: the service, the timers, the platform.
+struct OpcionesEstado {
+  std::string base;                             // empty: baseInicial()
+  std::chrono::milliseconds intervalo{45'000};  // the refresh timer
+  std::chrono::milliseconds sondeo{3'000};      // after the settings were opened
+  int sondeos = 60;
+  std::chrono::milliseconds esperaDelLlavero{500};  // between reads of a late keyring
+  int lecturasDelLlavero = 3;
+  std::optional<std::filesystem::path> anfitrion;  // vemlo-finder; none: looked up
+  std::function<bool(const QUrl&)> abrirUrl;       // empty: the desktop's opener
+  std::shared_ptr<Transporte> transporte;          // empty: the process's shared one
+};
+
+class Estado : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(bool cargando READ cargando NOTIFY cargandoCambio)
+  Q_PROPERTY(qint64 cambios READ cambios NOTIFY cambiosCambio)
+  Q_PROPERTY(QString aviso READ aviso NOTIFY avisoCambio)
+  Q_PROPERTY(bool finderListo READ finderListo NOTIFY finderListoCambio)
+  Q_PROPERTY(bool finderApagado READ finderApagado NOTIFY finderApagadoCambio)
+
+ public:
+  explicit Estado(OpcionesEstado opciones = {}, QObject* padre = nullptr);
+  ~Estado() override;  // stops the session's work and waits for the workers
+
+  // The members, as the screens read them.
+  const std::optional<Cuenta>& cuenta() const { return cuenta_; }
+  const std::optional<Organizacion>& empresa() const { return empresa_; }
+  bool cargando() const { return cargando_; }
+  qint64 cambios() const { return cambios_; }
+  QString aviso() const { return aviso_.value_or(QString()); }
+  bool hayAviso() const { return aviso_.has_value(); }
+  bool finderListo() const { return finderListo_; }
+  bool finderApagado() const { return finderApagado_; }
+  std::shared_ptr<const Vemlo> api() const { return api_; }
+
+  // The sign-in screen got a token and its account from the service.
+  void iniciar(std::string token, Cuenta cuenta);
+  void salir();
+  // A screen's service operation failed: an ended session signs out, a cancellation is
+  // silent, anything else becomes the notice.
+  void mostrar(std::exception_ptr error);
+  // The notice was read.
+  void cerrarAviso();
+  // Content changed: open lists reload and the Vemlo folder looks again.
+  void cambio();
+
+  void elegir(const Organizacion& empresa);
+  void sincronizarDominios();
+  void comprobarFinder();
+  void refrescarFinder();
+  // The settings window should show the Vemlo folder's switch; checks every `sondeo` until it
+  // is on, `sondeos` times at most.
+  void abrirAjustesFinder();
+  void abrirEnFinder();
+  // Writes or removes the login item; fails with std::filesystem::filesystem_error.
+  void ponerArranque(bool encendido);
+  bool arranqueEncendido() const;
+
+ signals:
+  void cuentaCambio();
+  void empresaCambio();
+  void cargandoCambio();
+  void cambiosCambio();
+  void avisoCambio();
+  void finderListoCambio();
+  void finderApagadoCambio();
+  void arranqueCambio();
+  // The app's settings window should open at the Vemlo folder's switch.
+  void ajustesFinderPedidos();
+
+ private:
+  const std::string& base() const;
+  std::shared_ptr<Transporte> transporte() const;
+  void arrancar();
+  void establecer(Cuenta cuenta, std::shared_ptr<const Vemlo> api);
+  void terminarSesion();
+  std::optional<Organizacion> empresaAlInicio() const;
+  void sondear(int quedan);
+
+  // Setters that announce every assignment.
+  void ponerCuenta(std::optional<Cuenta> cuenta);
+  void ponerEmpresa(std::optional<Organizacion> empresa);
+  void ponerCargando(bool valor);
+  void ponerAviso(std::optional<QString> aviso);
+  void ponerFinderListo(bool valor);
+  void ponerFinderApagado(bool valor);
+
+  // Runs `trabajo` off the GUI thread and `listo` with its Resultado on it, unless the
+  // session it belongs to ended meanwhile.
+  template <class Trabajo, class Listo>
+  void enSesion(Trabajo trabajo, Listo listo);
+
+  const OpcionesEstado opciones_;
+  std::optional<Cuenta> cuenta_;
+  std::optional<Organizacion> empresa_;
+  bool cargando_ = true;
+  qint64 cambios_ = 0;
+  std::optional<QString> aviso_;
+  bool finderListo_ = false;
+  bool finderApagado_ = false;
+  std::shared_ptr<const Vemlo> api_;
+  QTimer* reloj_ = nullptr;       // a child named "reloj"; one per session
+  std::uint64_t generacion_ = 0;  // bumped when a session ends: late results are dropped
+  std::stop_source parar_;        // the current session's work; replaced with the generation
+  QThreadPool servicio_;          // service calls, the registry, the host: I/O-bound
+};
+
+template <class Trabajo, class Listo>
+void Estado::enSesion(Trabajo trabajo, Listo listo) {
+  lanzar(servicio_, this, std::move(trabajo),
+         [this, generacion = generacion_, listo = std::move(listo)](auto resultado) mutable {
+           if (generacion == generacion_) listo(std::move(resultado));
+         });
+}
+
+}  // namespace vemlo::app
