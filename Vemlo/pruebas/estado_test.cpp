@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "arranque.h"
+#include "comun.h"
 #include "estado.h"
 #include "finder/dominios.h"
 #include "http_servicio.h"
@@ -25,51 +26,6 @@ namespace {
 
 using namespace vemlo::pruebas;
 using namespace std::chrono_literals;
-
-bool esperar(const std::function<bool()>& condicion) {
-  return QTest::qWaitFor(condicion, 10'000);
-}
-
-std::vector<std::pair<std::string, bool>> registro() {
-  std::vector<std::pair<std::string, bool>> lista;
-  for (const auto& d : finder::getDomains()) lista.emplace_back(d.displayName, d.enabled);
-  return lista;
-}
-
-class ConEstado : public testing::Test {
- protected:
-  std::unique_ptr<Estado> crear() {
-    OpcionesEstado o;
-    o.base = servicio.base();
-    o.intervalo = 100ms;
-    o.sondeo = 50ms;
-    o.esperaDelLlavero = 0ms;
-    o.anfitrion = "/bin/true";  // a host that starts and leaves: the registry is what is checked
-    // A transport of its own, gone with the state: no idle connection keeps the service.
-    o.transporte = std::make_shared<TransporteCurl>();
-    o.abrirUrl = [this](const QUrl& url) {
-      abiertas.push_back(url);
-      return true;
-    };
-    auto estado = std::make_unique<Estado>(o);
-    EXPECT_TRUE(esperar([&] { return !estado->cargando(); }));
-    return estado;
-  }
-
-  // Signs the demo in through the state, as the sign-in screen does.
-  void entrarComoDemo(Estado& estado) {
-    auto cuenta = entrar(servicio.base(), correoDemo);
-    const auto token = *cuenta.token;
-    QSignalSpy establecida(&estado, &Estado::cuentaCambio);
-    QSignalSpy dominios(&estado, &Estado::finderListoCambio);
-    estado.iniciar(token, std::move(cuenta));
-    ASSERT_TRUE(esperar([&] { return !establecida.empty() && !dominios.empty(); }));
-    ASSERT_TRUE(estado.cuenta() && estado.finderListo());
-  }
-
-  ServicioEnMarcha servicio;
-  std::vector<QUrl> abiertas;
-};
 
 // What a stored session leads to at launch.
 struct FilaArranque {

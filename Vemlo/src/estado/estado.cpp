@@ -81,6 +81,7 @@ Estado::Estado(OpcionesEstado opciones, QObject* padre)
 
 Estado::~Estado() {
   parar_.request_stop();
+  envios_.clear();
   servicio_.waitForDone();
 }
 
@@ -171,6 +172,7 @@ void Estado::salir() {
         if (generacion != generacion_) return;  // signed in again meanwhile
         ponerCuenta(std::nullopt);
         ponerEmpresa(std::nullopt);
+        subidas_.vaciar();
       });
 }
 

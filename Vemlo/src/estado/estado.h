@@ -11,17 +11,23 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QUuid>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "subidas.h"
 #include "tarea.h"
 #include "vemlo/cliente.h"
 #include "vemlo/registros.h"
@@ -83,6 +89,13 @@ class Estado : public QObject {
   // is on, `sondeos` times at most.
   void abrirAjustesFinder();
   void abrirEnFinder();
+  // The upload rows.
+  Subidas& subidas() { return subidas_; }
+  // Uploads each picked file or folder into `carpetaId`, one row and one thread each; nothing
+  // while signed out.
+  void subir(const std::vector<std::filesystem::path>& rutas, const std::string& carpetaId);
+  void limpiarSubidas() { subidas_.limpiar(); }
+
   // Writes or removes the login item; fails with std::filesystem::filesystem_error.
   void ponerArranque(bool encendido);
   bool arranqueEncendido() const;
@@ -107,6 +120,7 @@ class Estado : public QObject {
   void terminarSesion();
   std::optional<Organizacion> empresaAlInicio() const;
   void sondear(int quedan);
+  void terminarEnvio(const QUuid& fila, std::exception_ptr fallo);
 
   // Setters that announce every assignment.
   void ponerCuenta(std::optional<Cuenta> cuenta);
@@ -133,7 +147,14 @@ class Estado : public QObject {
   QTimer* reloj_ = nullptr;       // a child named "reloj"; one per session
   std::uint64_t generacion_ = 0;  // bumped when a session ends: late results are dropped
   std::stop_source parar_;        // the current session's work; replaced with the generation
-  QThreadPool servicio_;          // service calls, the registry, the host: I/O-bound
+  Subidas subidas_;
+  QThreadPool servicio_;  // service calls, the registry, the host: I/O-bound
+  // One thread per picked item, as an upload may take hours; joined before the rest goes.
+  struct Envio {
+    std::atomic<bool> terminado{false};
+    std::jthread hilo;
+  };
+  std::list<Envio> envios_;
 };
 
 template <class Trabajo, class Listo>
