@@ -46,17 +46,15 @@ std::vector<Ficha> listar(ExtensionVemlo& ext, const std::string& contenedor,
 void informarCambios(ExtensionVemlo& ext, fp::ChangeObserver& observador, std::stop_token parar) {
   auto& indice = ext.indice();
   Cambios cambios;
+  std::exception_ptr fallo;
   try {
-    if (!indice.tieneFoto()) {
-      observador.finishEnumeratingWithError(
-          std::make_exception_ptr(fp::Error(fp::syncAnchorExpired)));
-      return;
-    }
+    if (!indice.tieneFoto()) throw fp::Error(fp::syncAnchorExpired);
     cambios = indice.reemplazar(ext.recorrer(parar));
   } catch (...) {
-    observador.finishEnumeratingWithError(errorDeSistema(std::current_exception()));
-    return;
+    fallo = errorDeSistema(std::current_exception());
   }
+  // Handed over outside the handler and moved: the waiting thread holds the only reference.
+  if (fallo) return observador.finishEnumeratingWithError(std::move(fallo));
   enTandas(cambios.cambiadas, [&](auto lista) { observador.didUpdateItems(std::move(lista)); });
   if (!cambios.borradas.empty())
     observador.didDeleteItemsWithIdentifiers(std::move(cambios.borradas));

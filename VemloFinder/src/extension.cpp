@@ -109,7 +109,7 @@ fp::ProgressPtr ExtensionVemlo::item(const fp::ItemIdentifier& id, fp::ItemCompl
   auto progreso = std::make_shared<fp::Progress>();
   tareas_.lanzar(progreso, [this, id, completar = std::move(completar)](std::stop_token parar) {
     auto [ficha, error] = intentar([&] { return buscarItem(id, parar); });
-    completar(elemento(ficha), error);
+    completar(elemento(ficha), std::move(error));
   });
   return progreso;
 }
@@ -121,7 +121,7 @@ fp::ProgressPtr ExtensionVemlo::fetchContents(const fp::ItemIdentifier& id,
   tareas_.lanzar(progreso, [this, id, progreso = progreso.get(),
                             completar = std::move(completar)](std::stop_token parar) {
     auto [traido, error] = intentar([&] { return traerContenido(id, *progreso, parar); });
-    if (!traido) return completar(std::nullopt, nullptr, error);
+    if (!traido) return completar(std::nullopt, nullptr, std::move(error));
     completar(traido->first, elemento(traido->second), nullptr);
   });
   return progreso;
@@ -135,7 +135,7 @@ fp::ProgressPtr ExtensionVemlo::createItem(const fp::Item& plantilla, fp::ItemFi
   tareas_.lanzar(progreso, [this, cambio, progreso = progreso.get(),
                             completar = std::move(completar)](std::stop_token parar) {
     auto [ficha, error] = intentar([&] { return crear(cambio, *progreso, parar); });
-    completar(elemento(ficha), 0, false, error);
+    completar(elemento(ficha), 0, false, std::move(error));
   });
   return progreso;
 }
@@ -149,7 +149,7 @@ fp::ProgressPtr ExtensionVemlo::modifyItem(const fp::Item& item, const fp::ItemV
   tareas_.lanzar(progreso, [this, cambio, progreso = progreso.get(),
                             completar = std::move(completar)](std::stop_token parar) {
     auto [ficha, error] = intentar([&] { return modificar(cambio, *progreso, parar); });
-    completar(elemento(ficha), 0, false, error);
+    completar(elemento(ficha), 0, false, std::move(error));
   });
   return progreso;
 }

@@ -47,6 +47,13 @@ struct OpcionesEstado {
   std::shared_ptr<Transporte> transporte;          // empty: the process's shared one
 };
 
+// What the player shows: a file streamed from its download link.
+struct Reproduccion {
+  QUuid id;
+  QString nombre;
+  QUrl url;
+};
+
 class Estado : public QObject {
   Q_OBJECT
   Q_PROPERTY(bool cargando READ cargando NOTIFY cargandoCambio)
@@ -54,6 +61,7 @@ class Estado : public QObject {
   Q_PROPERTY(QString aviso READ aviso NOTIFY avisoCambio)
   Q_PROPERTY(bool finderListo READ finderListo NOTIFY finderListoCambio)
   Q_PROPERTY(bool finderApagado READ finderApagado NOTIFY finderApagadoCambio)
+  Q_PROPERTY(QString abriendo READ abriendo NOTIFY abriendoCambio)
 
  public:
   explicit Estado(OpcionesEstado opciones = {}, QObject* padre = nullptr);
@@ -69,6 +77,10 @@ class Estado : public QObject {
   bool finderListo() const { return finderListo_; }
   bool finderApagado() const { return finderApagado_; }
   std::shared_ptr<const Vemlo> api() const { return api_; }
+  // The name of the file being fetched for a preview; "" when none is.
+  QString abriendo() const { return abriendo_.value_or(QString()); }
+  const std::optional<QUrl>& vistaPrevia() const { return vistaPrevia_; }
+  const std::optional<Reproduccion>& reproduccion() const { return reproduccion_; }
 
   // The sign-in screen got a token and its account from the service.
   void iniciar(std::string token, Cuenta cuenta);
@@ -96,6 +108,18 @@ class Estado : public QObject {
   void subir(const std::vector<std::filesystem::path>& rutas, const std::string& carpetaId);
   void limpiarSubidas() { subidas_.limpiar(); }
 
+  // A file fetched into the opened-files cache (once per date), then previewed in the app or
+  // handed to the desktop's application for its type.
+  void previsualizar(const ArchivoRemoto& archivo);
+  void abrirConApp(const ArchivoRemoto& archivo);
+  // Saves the file at `destino` and shows it selected in the file manager.
+  void descargar(const ArchivoRemoto& archivo, const std::filesystem::path& destino);
+  // The player streams the file from a download link.
+  void reproducir(const ArchivoRemoto& archivo);
+  // The screens clear what they showed.
+  void cerrarVistaPrevia();
+  void cerrarReproduccion();
+
   // Writes or removes the login item; fails with std::filesystem::filesystem_error.
   void ponerArranque(bool encendido);
   bool arranqueEncendido() const;
@@ -109,6 +133,9 @@ class Estado : public QObject {
   void finderListoCambio();
   void finderApagadoCambio();
   void arranqueCambio();
+  void abriendoCambio();
+  void vistaPreviaCambio();
+  void reproduccionCambio();
   // The app's settings window should open at the Vemlo folder's switch.
   void ajustesFinderPedidos();
 
@@ -121,6 +148,8 @@ class Estado : public QObject {
   std::optional<Organizacion> empresaAlInicio() const;
   void sondear(int quedan);
   void terminarEnvio(const QUuid& fila, std::exception_ptr fallo);
+  bool abrir(const QUrl& url);
+  void ponerAbriendo(std::optional<QString> nombre);
 
   // Setters that announce every assignment.
   void ponerCuenta(std::optional<Cuenta> cuenta);
@@ -144,6 +173,9 @@ class Estado : public QObject {
   bool finderListo_ = false;
   bool finderApagado_ = false;
   std::shared_ptr<const Vemlo> api_;
+  std::optional<QString> abriendo_;
+  std::optional<QUrl> vistaPrevia_;
+  std::optional<Reproduccion> reproduccion_;
   QTimer* reloj_ = nullptr;       // a child named "reloj"; one per session
   std::uint64_t generacion_ = 0;  // bumped when a session ends: late results are dropped
   std::stop_source parar_;        // the current session's work; replaced with the generation

@@ -82,12 +82,12 @@ void Estado::abrirEnFinder() {
   enSesion([id = empresa_->id] { return montajeDe(id); },
            [this](Resultado<std::optional<std::filesystem::path>> r) {
              if (!r.valor || !*r.valor) return sincronizarDominios();
-             const auto url = QUrl::fromLocalFile(QString::fromStdString((*r.valor)->string()));
-             if (opciones_.abrirUrl)
-               opciones_.abrirUrl(url);
-             else
-               QDesktopServices::openUrl(url);
+             abrir(QUrl::fromLocalFile(QString::fromStdString((*r.valor)->string())));
            });
+}
+
+bool Estado::abrir(const QUrl& url) {
+  return opciones_.abrirUrl ? opciones_.abrirUrl(url) : QDesktopServices::openUrl(url);
 }
 
 void Estado::ponerArranque(bool encendido) {

@@ -92,7 +92,7 @@ TEST_F(Carpeta, ConElServicioCaidoNadaSePierde) {
   EXPECT_EQ(enMontaje("printf 'sin red' > offline.txt").estado, 0);
   EXPECT_EQ(enMontaje("cat Léeme.txt").texto, leeme);
   EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLéeme.txt\nProyectos\noffline.txt\n");
-  EXPECT_NE(pedir("--estado").find("offline.txt"), std::string::npos);
+  EXPECT_NE(pedir("--estado --json").find("offline.txt"), std::string::npos);
   servicio->reanudar();
   EXPECT_TRUE(llega("offline.txt", "sin red"));
 }
