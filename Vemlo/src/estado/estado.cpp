@@ -76,6 +76,7 @@ Arranque comprobarSesion(const std::string& base, const OpcionesEstado& o,
 Estado::Estado(OpcionesEstado opciones, QObject* padre)
     : QObject(padre), opciones_(std::move(opciones)) {
   servicio_.setMaxThreadCount(8);
+  imagenes_.setMaxThreadCount(4);
   QMetaObject::invokeMethod(this, &Estado::arrancar, Qt::QueuedConnection);
 }
 
@@ -83,6 +84,7 @@ Estado::~Estado() {
   parar_.request_stop();
   envios_.clear();
   servicio_.waitForDone();
+  imagenes_.waitForDone();
 }
 
 std::shared_ptr<Transporte> Estado::transporte() const {

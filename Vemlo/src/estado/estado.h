@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "miniaturas.h"
 #include "subidas.h"
 #include "tarea.h"
 #include "vemlo/cliente.h"
@@ -116,6 +117,10 @@ class Estado : public QObject {
   void descargar(const ArchivoRemoto& archivo, const std::filesystem::path& destino);
   // The player streams the file from a download link.
   void reproducir(const ArchivoRemoto& archivo);
+  // The file's thumbnail for a view, handed to `listo` on the GUI thread while `dueno` lives:
+  // at once from the cache, else once fetched or made (a null image when there is none).
+  void cargarMiniatura(const ArchivoRemoto& archivo, QObject* dueno,
+                       std::function<void(const QImage&)> listo);
   // The screens clear what they showed.
   void cerrarVistaPrevia();
   void cerrarReproduccion();
@@ -180,7 +185,10 @@ class Estado : public QObject {
   std::uint64_t generacion_ = 0;  // bumped when a session ends: late results are dropped
   std::stop_source parar_;        // the current session's work; replaced with the generation
   Subidas subidas_;
+  CacheDeMiniaturas miniaturas_;
+  Turnos turnos_{3};      // thumbnails made here at once
   QThreadPool servicio_;  // service calls, the registry, the host: I/O-bound
+  QThreadPool imagenes_;  // thumbnails, apart so that they never hold up a service call
   // One thread per picked item, as an upload may take hours; joined before the rest goes.
   struct Envio {
     std::atomic<bool> terminado{false};

@@ -64,6 +64,22 @@ void Estado::reproducir(const ArchivoRemoto& archivo) {
            });
 }
 
+void Estado::cargarMiniatura(const ArchivoRemoto& archivo, QObject* dueno,
+                             std::function<void(const QImage&)> listo) {
+  if (!api_) return;
+  if (const auto guardada = miniaturas_.buscar(archivo.id)) return listo(*guardada);
+  lanzar(
+      imagenes_, dueno,
+      [api = api_, archivo, &turnos = turnos_, parar = parar_.get_token()] {
+        return miniaturaDe(*api, archivo, turnos, parar);
+      },
+      [this, id = archivo.id, listo = std::move(listo)](Resultado<QImage> r) {
+        if (!r.valor) return;  // cancelled: the session ended
+        if (!r.valor->isNull()) miniaturas_.guardar(id, *r.valor);
+        listo(*r.valor);
+      });
+}
+
 void Estado::cerrarVistaPrevia() {
   vistaPrevia_.reset();
   emit vistaPreviaCambio();
