@@ -84,6 +84,22 @@ TEST_F(ConEstado, SinSesionGuardadaEsperaLaEntrada) {
   EXPECT_TRUE(registro().empty());
 }
 
+// Right after login the keyring may answer nothing for a moment: the launch reads again before
+// it shows the sign-in screen.
+TEST_F(ConEstado, UnLlaveroTardioNoSacaDeLaSesion) {
+  const auto token = *entrar(servicio.base(), correoDemo).token;
+  OpcionesEstado o;
+  o.base = servicio.base();
+  o.transporte = std::make_shared<TransporteCurl>();
+  o.esperaDelLlavero = 100ms;
+  o.lecturasDelLlavero = 50;
+  o.anfitrion = "/bin/true";
+  Estado estado(o);
+  QTimer::singleShot(300ms, [&] { SesionGuardada::guardar(token); });
+  ASSERT_TRUE(esperar([&] { return !estado.cargando(); }));
+  EXPECT_TRUE(estado.cuenta());
+}
+
 TEST_F(ConEstado, DosEntradasDejanUnSoloReloj) {
   auto estado = crear();
   entrarComoDemo(*estado);
