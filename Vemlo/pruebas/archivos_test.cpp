@@ -15,12 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Archivos : public ConEstado {
+class Archivos : public ConDemo {
  protected:
   void SetUp() override {
-    estado = crear();
-    entrarComoDemo(*estado);
-    demo = std::make_unique<ClienteHttp>(servicio.base(), *estado->api()->token());
+    ConDemo::SetUp();
     leeme = archivo(demo->carpeta(estado->empresa()->carpetaRaizId), "Léeme.txt");
   }
 
@@ -40,8 +38,6 @@ class Archivos : public ConEstado {
     return esperar([&] { return abriendo.size() == 2; });
   }
 
-  std::unique_ptr<Estado> estado;
-  std::unique_ptr<ClienteHttp> demo;
   ArchivoRemoto leeme;
 };
 

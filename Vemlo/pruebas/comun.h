@@ -76,4 +76,17 @@ class ConEstado : public testing::Test {
   std::vector<QUrl> abiertas;
 };
 
+// The demo signed in, with a plain HTTP client of its session to look at the service.
+class ConDemo : public ConEstado {
+ protected:
+  void SetUp() override {
+    estado = crear();
+    entrarComoDemo(*estado);
+    demo = std::make_unique<ClienteHttp>(servicio.base(), *estado->api()->token());
+  }
+
+  std::unique_ptr<Estado> estado;
+  std::unique_ptr<ClienteHttp> demo;
+};
+
 }  // namespace vemlo::app

@@ -5,14 +5,12 @@
 namespace vemlo::app {
 namespace {
 
-class Miniaturas : public ConEstado {
+class Miniaturas : public ConDemo {
  protected:
   void SetUp() override {
-    estado = crear();
-    entrarComoDemo(*estado);
-    ClienteHttp demo(servicio.base(), *estado->api()->token());
-    const auto raiz = demo.carpeta(estado->empresa()->carpetaRaizId);
-    playa = archivo(demo.carpeta(idCarpeta(raiz, "Fotos")), "playa.jpg");
+    ConDemo::SetUp();
+    const auto raiz = demo->carpeta(estado->empresa()->carpetaRaizId);
+    playa = archivo(demo->carpeta(idCarpeta(raiz, "Fotos")), "playa.jpg");
     borrarRegistro(servicio.base());
   }
 
@@ -34,7 +32,6 @@ class Miniaturas : public ConEstado {
     return lista;
   }
 
-  std::unique_ptr<Estado> estado;
   ArchivoRemoto playa;
 };
 

@@ -14,13 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Subidas_ : public ConEstado {
+class Subidas_ : public ConDemo {
  protected:
   void SetUp() override {
-    estado = crear();
-    entrarComoDemo(*estado);
+    ConDemo::SetUp();
     raiz = estado->empresa()->carpetaRaizId;
-    demo = std::make_unique<ClienteHttp>(servicio.base(), *estado->api()->token());
   }
 
   fs::path local(const std::string& ruta, const std::string& bytes = "x") {
@@ -42,9 +40,7 @@ class Subidas_ : public ConEstado {
     return demo->carpeta(idCarpeta(demo->carpeta(raiz), nombre));
   }
 
-  std::unique_ptr<Estado> estado;
   std::string raiz;
-  std::unique_ptr<ClienteHttp> demo;
 };
 
 TEST_F(Subidas_, DosArchivosDosFilasEnElOrdenElegido) {
