@@ -48,6 +48,9 @@ int sinRespuesta(const std::exception& e) {
 }
 
 void imprimirLegible(const nlohmann::json& estado) {
+  if (estado["dominios"].empty())
+    std::cout << (vemlo::enEspanol() ? "Ninguna empresa tiene carpeta Vemlo todavía.\n"
+                                     : "No company has a Vemlo folder yet.\n");
   for (const auto& entrada : estado["dominios"]) {
     const auto nombre = entrada.value("displayName", "");
     std::cout << (nombre.empty() ? entrada.value("identifier", "") : nombre) << ": "
