@@ -280,7 +280,8 @@ class PlanDefectuoso : public testing::TestWithParam<json> {};
 TEST_P(PlanDefectuoso, EsFormatoAntesDeEnviarUnByte) {
   Servicio s;
   s.pedido = GetParam();
-  if (s.pedido.contains("url") && s.pedido["url"] == "") s.pedido["url"] = "/relativa";
+  if (s.pedido.contains("url") && s.pedido["url"].get<std::string>().empty())
+    s.pedido["url"] = "/relativa";
   Corrida corrida;
   const auto error = pruebas::falla([&] { corrida.subir(s, archivoDe(10)); });
   ASSERT_TRUE(error);

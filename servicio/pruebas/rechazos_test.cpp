@@ -298,7 +298,10 @@ std::vector<FilaRechazo> nombresInvalidos() {
       {"De256Bytes", std::string(256, 'x')},
       {"De256BytesMultibyte", multibyte}};
   std::vector<FilaRechazo> filas;
-  for (const auto& [caso, nombre] : invalidos) {
+  for (const auto& par : invalidos) {
+    // Plain references, not a structured binding: clang before 16 cannot capture one.
+    const auto& caso = par.first;
+    const auto& nombre = par.second;
     const auto subida = [&](int tamano) {
       return nlohmann::json{{"carpetaId", "{raiz}"},
                             {"nombre", nombre},
