@@ -1,4 +1,4 @@
-// The autostart entry as the freedesktop autostart specification reads it.
+// The autostart entry as desktops that follow freedesktop.org's autostart rules read it.
 #include "arranque.h"
 
 #include <sstream>
