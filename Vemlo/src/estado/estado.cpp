@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "../plataforma/dominios.h"
+#include "dominios.h"
 #include "tarea.h"
 #include "textos.h"
 #include "vemlo/base.h"

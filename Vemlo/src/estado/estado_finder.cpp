@@ -5,8 +5,8 @@
 #include <QSettings>
 #include <QTimer>
 
-#include "../plataforma/arranque.h"
-#include "../plataforma/dominios.h"
+#include "arranque.h"
+#include "dominios.h"
 #include "estado.h"
 #include "tarea.h"
 #include "textos.h"
