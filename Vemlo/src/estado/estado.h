@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QThreadPool>
 #include <QTimer>
@@ -119,11 +120,22 @@ class Estado : public QObject {
   void reproducir(const ArchivoRemoto& archivo);
   // The file's thumbnail for a view, handed to `listo` on the GUI thread while `dueno` lives:
   // at once from the cache, else once fetched or made (a null image when there is none).
+  // Nothing comes once `vigencia` is stopped before the work began, as when the view moved on.
   void cargarMiniatura(const ArchivoRemoto& archivo, QObject* dueno,
-                       std::function<void(const QImage&)> listo);
+                       std::function<void(const QImage&)> listo, std::stop_token vigencia = {});
+  std::optional<QImage> miniaturaGuardada(const std::string& id) const {
+    return miniaturas_.buscar(id);
+  }
   // The screens clear what they showed.
   void cerrarVistaPrevia();
   void cerrarReproduccion();
+
+  // Runs a screen's service call off the GUI thread; `listo` gets its Resultado on the GUI
+  // thread while `dueno` lives and the session it was made in goes on. `parada()` is the
+  // session's cancellation, for the call to take.
+  template <class Trabajo, class Listo>
+  void llamar(QObject* dueno, Trabajo trabajo, Listo listo);
+  std::stop_token parada() const { return parar_.get_token(); }
 
   // Writes or removes the login item; fails with std::filesystem::filesystem_error.
   void ponerArranque(bool encendido);
@@ -164,10 +176,11 @@ class Estado : public QObject {
   void ponerFinderListo(bool valor);
   void ponerFinderApagado(bool valor);
 
-  // Runs `trabajo` off the GUI thread and `listo` with its Resultado on it, unless the
-  // session it belongs to ended meanwhile.
+  // The state's own service calls.
   template <class Trabajo, class Listo>
-  void enSesion(Trabajo trabajo, Listo listo);
+  void enSesion(Trabajo trabajo, Listo listo) {
+    llamar(this, std::move(trabajo), std::move(listo));
+  }
 
   const OpcionesEstado opciones_;
   std::optional<Cuenta> cuenta_;
@@ -198,10 +211,11 @@ class Estado : public QObject {
 };
 
 template <class Trabajo, class Listo>
-void Estado::enSesion(Trabajo trabajo, Listo listo) {
-  lanzar(servicio_, this, std::move(trabajo),
-         [this, generacion = generacion_, listo = std::move(listo)](auto resultado) mutable {
-           if (generacion == generacion_) listo(std::move(resultado));
+void Estado::llamar(QObject* dueno, Trabajo trabajo, Listo listo) {
+  lanzar(servicio_, dueno, std::move(trabajo),
+         [yo = QPointer<Estado>(this), generacion = generacion_,
+          listo = std::move(listo)](auto resultado) mutable {
+           if (yo && generacion == yo->generacion_) listo(std::move(resultado));
          });
 }
 

@@ -4,6 +4,7 @@
 #include "escritorio.h"
 #include "estado.h"
 #include "textos.h"
+#include "vemlo/error.h"
 
 namespace vemlo::app {
 namespace {
@@ -65,12 +66,13 @@ void Estado::reproducir(const ArchivoRemoto& archivo) {
 }
 
 void Estado::cargarMiniatura(const ArchivoRemoto& archivo, QObject* dueno,
-                             std::function<void(const QImage&)> listo) {
+                             std::function<void(const QImage&)> listo, std::stop_token vigencia) {
   if (!api_) return;
   if (const auto guardada = miniaturas_.buscar(archivo.id)) return listo(*guardada);
   lanzar(
       imagenes_, dueno,
-      [api = api_, archivo, &turnos = turnos_, parar = parar_.get_token()] {
+      [api = api_, archivo, &turnos = turnos_, parar = parar_.get_token(), vigencia] {
+        if (vigencia.stop_requested()) throw ErrorVemlo::cancelado();
         return miniaturaDe(*api, archivo, turnos, parar);
       },
       [this, id = archivo.id, listo = std::move(listo)](Resultado<QImage> r) {

@@ -1,0 +1,122 @@
+// The item table: texts as the user reads them, symbols, and thumbnails fetched as rows show.
+#include "modelo_items.h"
+
+#include <QIcon>
+#include <QLocale>
+
+#include "estado.h"
+#include "textos.h"
+#include "vemlo/mensajes.h"
+
+namespace vemlo::app {
+namespace {
+
+// Pictures and videos get a thumbnail: the service's, or one made here.
+bool conMiniatura(const Item& item) {
+  if (item.esCarpeta) return false;
+  const auto tipo = item.tipo.value_or("");
+  return item.miniatura || tipo.starts_with("image/") || tipo.starts_with("video/");
+}
+
+}  // namespace
+
+ModeloItems::ModeloItems(Estado& estado, QObject* padre)
+    : QAbstractTableModel(padre), estado_(estado) {}
+
+ModeloItems::~ModeloItems() {
+  vigencia_.request_stop();
+}
+
+int ModeloItems::rowCount(const QModelIndex& padre) const {
+  return padre.isValid() ? 0 : static_cast<int>(items_.size());
+}
+
+int ModeloItems::columnCount(const QModelIndex& padre) const {
+  return padre.isValid() ? 0 : columnas;
+}
+
+QVariant ModeloItems::data(const QModelIndex& indice, int rol) const {
+  if (!indice.isValid() || indice.row() >= rowCount()) return {};
+  const auto& i = items_[static_cast<std::size_t>(indice.row())];
+  switch (rol) {
+    case Qt::DisplayRole:
+      if (indice.column() == fechaColumna) return fecha(indice.row());
+      if (indice.column() == tamanoColumna)
+        return i.tamano ? QLocale().formattedDataSize(*i.tamano) : QStringLiteral("—");
+      return QString::fromStdString(i.nombre);
+    case Qt::DecorationRole:
+      return indice.column() == nombreColumna ? decoracion(indice.row()) : QVariant();
+    case Qt::TextAlignmentRole:
+      return indice.column() == tamanoColumna ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                              : QVariant();
+    case favoritoRol:
+      return favoritos_.contains(i.id);
+    case carpetaRol:
+      return i.esCarpeta;
+    case idRol:
+      return QString::fromStdString(i.id);
+    default:
+      return {};
+  }
+}
+
+QVariant ModeloItems::headerData(int seccion, Qt::Orientation orientacion, int rol) const {
+  if (orientacion != Qt::Horizontal || rol != Qt::DisplayRole) return {};
+  switch (seccion) {
+    case nombreColumna:
+      return texto("Name", "Nombre");
+    case fechaColumna:
+      return texto("Modified", "Modificado");
+    case tamanoColumna:
+      return texto("Size", "Tamaño");
+    default:
+      return {};
+  }
+}
+
+void ModeloItems::poner(std::vector<Item> items, std::unordered_set<std::string> favoritos) {
+  vigencia_.request_stop();
+  beginResetModel();
+  items_ = std::move(items);
+  favoritos_ = std::move(favoritos);
+  filas_.clear();
+  for (std::size_t f = 0; f < items_.size(); ++f) filas_.emplace(items_[f].id, static_cast<int>(f));
+  fechas_.assign(items_.size(), std::nullopt);
+  pedidas_.clear();
+  vigencia_ = {};
+  endResetModel();
+}
+
+QString ModeloItems::fecha(int fila) const {
+  auto& f = fechas_[static_cast<std::size_t>(fila)];
+  if (!f) f = QString::fromStdString(fechaLegible(items_[static_cast<std::size_t>(fila)].fecha));
+  return *f;
+}
+
+QVariant ModeloItems::decoracion(int fila) const {
+  const auto& i = items_[static_cast<std::size_t>(fila)];
+  if (conMiniatura(i)) {
+    if (auto imagen = estado_.miniaturaGuardada(i.id)) return *imagen;
+    pedirMiniatura(fila);
+  }
+  return QIcon::fromTheme(simboloDe(i));
+}
+
+void ModeloItems::pedirMiniatura(int fila) const {
+  const auto& i = items_[static_cast<std::size_t>(fila)];
+  if (!pedidas_.insert(i.id).second) return;
+  auto* yo =
+      const_cast<ModeloItems*>(this);  // NOLINT: the reply changes the model, not the view's read
+  estado_.cargarMiniatura(
+      archivoDe(i), yo,
+      [yo, id = i.id](const QImage& imagen) {
+        const auto f = yo->filas_.find(id);
+        if (imagen.isNull() || f == yo->filas_.end()) return;  // none: the symbol stays
+        yo->pedidas_.erase(id);  // evicted from the cache later: asked for again when shown
+        const auto celda = yo->index(f->second, nombreColumna);
+        emit yo->dataChanged(celda, celda, {Qt::DecorationRole});
+      },
+      vigencia_.get_token());
+}
+
+}  // namespace vemlo::app
