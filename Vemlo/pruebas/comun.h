@@ -1,5 +1,6 @@
 // What the state's tests share: a reference service, and an Estado of its own against it with
-// short timers, a transport that goes with it and an opener that only records.
+// short timers, a transport that goes with it and an opener that only records (or the
+// desktop's own).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,19 +44,21 @@ inline std::vector<std::pair<std::string, bool>> registro() {
 
 class ConEstado : public testing::Test {
  protected:
-  std::unique_ptr<Estado> crear() {
+  // A state of the service, or of `base` in front of it.
+  std::unique_ptr<Estado> crear(const std::string& base = {}) {
     OpcionesEstado o;
-    o.base = servicio.base();
+    o.base = base.empty() ? servicio.base() : base;
     o.intervalo = 100ms;
     o.sondeo = 50ms;
     o.esperaDelLlavero = 0ms;
     o.anfitrion = "/bin/true";  // a host that starts and leaves: the registry is what is checked
     // A transport of its own, gone with the state: no idle connection keeps the service.
     o.transporte = std::make_shared<TransporteCurl>();
-    o.abrirUrl = [this](const QUrl& url) {
-      abiertas.push_back(url);
-      return true;
-    };
+    if (!abridorDelEscritorio)
+      o.abrirUrl = [this](const QUrl& url) {
+        abiertas.push_back(url);
+        return true;
+      };
     auto estado = std::make_unique<Estado>(o);
     EXPECT_TRUE(esperar([&] { return !estado->cargando(); }));
     return estado;
@@ -74,6 +77,7 @@ class ConEstado : public testing::Test {
 
   ServicioEnMarcha servicio;
   std::vector<QUrl> abiertas;
+  bool abridorDelEscritorio = false;  // true: crear() keeps the desktop's opener
 };
 
 // The demo signed in, with a plain HTTP client of its session to look at the service.
