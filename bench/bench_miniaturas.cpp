@@ -1,13 +1,15 @@
 // The app's thumbnails for a folder of pictures scrolled into view, against the same
 // thumbnails made one after another from the bytes in memory, in this one process: uploads
 // N copies of a picture into a new folder, then makes every thumbnail both ways. Prints
-// "base_s", "app_s" and "pico_MiB" lines for bench-miniaturas. The service's own thumbnails
-// are left aside: each one is made here, behind the gate of three.
+// "base_s", "app_s", "pico_MiB" and "a_la_vez" (the most pictures read at once, each read
+// being inside the gate) lines for bench-miniaturas. The service's own thumbnails are left
+// aside: each one is made here, behind the gate of three.
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -43,6 +45,37 @@ std::vector<vemlo::ArchivoRemoto> subirCopias(const vemlo::Vemlo& api, const std
   return archivos;
 }
 
+// The app's transport, counting the reads of stored files under way at once.
+class Contando : public vemlo::Transporte {
+ public:
+  explicit Contando(std::shared_ptr<vemlo::Transporte> real) : real_(std::move(real)) {}
+  vemlo::Respuesta enviar(const vemlo::Pedido& pedido, std::optional<std::string_view> cuerpo,
+                          std::stop_token parar) override {
+    const bool lectura = pedido.url.find("/almacen/") != std::string::npos;
+    if (lectura) {
+      const int ahora = ++ahora_;
+      for (int m = maximo_; ahora > m && !maximo_.compare_exchange_weak(m, ahora);) {
+      }
+    }
+    struct Fin {
+      bool lectura;
+      std::atomic<int>& ahora;
+      ~Fin() { ahora -= lectura; }
+    } fin{lectura, ahora_};
+    return real_->enviar(pedido, cuerpo, std::move(parar));
+  }
+  vemlo::Respuesta recibir(const vemlo::Pedido& pedido, const vemlo::Sumidero& sumidero,
+                           std::stop_token parar) override {
+    return real_->recibir(pedido, sumidero, std::move(parar));
+  }
+  int maximo() const { return maximo_; }
+
+ private:
+  std::shared_ptr<vemlo::Transporte> real_;
+  std::atomic<int> ahora_{0};
+  std::atomic<int> maximo_{0};
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,6 +102,8 @@ int main(int argc, char** argv) {
     vemlo::app::OpcionesEstado opciones;
     opciones.base = argv[1];
     opciones.anfitrion = "/bin/true";
+    auto contando = std::make_shared<Contando>(vemlo::TransporteCurl::compartido());
+    opciones.transporte = contando;
     vemlo::app::Estado estado(opciones);
     estado.iniciar(*cuenta.token, cuenta);
     while (!estado.cuenta()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -77,8 +112,8 @@ int main(int argc, char** argv) {
     for (const auto& a : archivos)
       estado.cargarMiniatura(a, &estado, [&](const QImage& imagen) { hechas += !imagen.isNull(); });
     while (hechas < archivos.size()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    std::printf("base_s %.2f\napp_s %.2f\npico_base_MiB %.1f\npico_MiB %.1f\n", base, desde(inicio),
-                picoBase, picoMiB());
+    std::printf("base_s %.2f\napp_s %.2f\npico_base_MiB %.1f\npico_MiB %.1f\na_la_vez %d\n", base,
+                desde(inicio), picoBase, picoMiB(), contando->maximo());
   } catch (const std::exception& e) {
     std::cerr << "bench_miniaturas: " << e.what() << "\n";
     return 1;
