@@ -58,7 +58,7 @@ std::string sembrar(const vemlo::Vemlo& api, const std::string& raiz, int n) {
   const auto carpeta = api.crearCarpeta(raiz, "bench-carpeta-" + std::to_string(getpid()));
   const auto vacio =
       std::filesystem::temp_directory_path() / ("bench-carpeta-" + std::to_string(getpid()));
-  std::ofstream{vacio};
+  std::ofstream(vacio).close();  // an empty file
   static const char* const kTipos[] = {".txt", ".pdf", ".docx", ".csv"};
   std::vector<std::jthread> hilos;
   for (int h = 0; h < kHilos; ++h)
