@@ -18,7 +18,8 @@ void mostrarEnGestor(QObject* dueno, const QUrl& archivo, std::function<bool(con
   auto pedido = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
                                                "/org/freedesktop/FileManager1",
                                                "org.freedesktop.FileManager1", "ShowItems");
-  pedido << QStringList{archivo.toString()} << QString();
+  // Encoded, as a URI must be: toString() leaves spaces and non-ASCII letters bare.
+  pedido << QStringList{archivo.toString(QUrl::FullyEncoded)} << QString();
   auto* espera = new QDBusPendingCallWatcher(bus.asyncCall(pedido), dueno);
   QObject::connect(espera, &QDBusPendingCallWatcher::finished, dueno,
                    [espera, carpeta, abrir = std::move(abrir)] {
