@@ -100,13 +100,10 @@ TEST_P(Simbolos, SegunElTipo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Items, Simbolos,
-                         testing::Values(Simbolo{true, std::nullopt, "folder"},
-                                         Simbolo{false, "image/heic", "image-x-generic"},
-                                         Simbolo{false, "video/mp4", "video-x-generic"},
-                                         Simbolo{false, "audio/mpeg", "audio-x-generic"},
-                                         Simbolo{false, "application/pdf", "x-office-document"},
-                                         Simbolo{false, "application/pdfx", "text-x-generic"},
-                                         Simbolo{false, std::nullopt, "text-x-generic"}));
+                         testing::Values(Simbolo{true, std::nullopt, "folder.fill"}, Simbolo{false, "image/heic", "photo"},
+                    Simbolo{false, "video/mp4", "film"}, Simbolo{false, "audio/mpeg", "waveform"},
+                    Simbolo{false, "application/pdf", "doc.richtext"},
+                    Simbolo{false, "application/pdfx", "doc"}, Simbolo{false, std::nullopt, "doc"}));
 
 TEST(Items, LosResultadosDeUnaBusquedaDistinguenCarpetas) {
   std::vector<ResultadoBusqueda> resultados(2);

@@ -34,13 +34,13 @@ std::vector<Item> itemsDe(const std::vector<ResultadoBusqueda>& resultados) {
 }
 
 QString simboloDe(const Item& item) {
-  if (item.esCarpeta) return QStringLiteral("folder");
+  if (item.esCarpeta) return QStringLiteral("folder.fill");
   const auto tipo = item.tipo.value_or("");
-  if (tipo.starts_with("image/")) return QStringLiteral("image-x-generic");
-  if (tipo.starts_with("video/")) return QStringLiteral("video-x-generic");
-  if (tipo.starts_with("audio/")) return QStringLiteral("audio-x-generic");
-  if (tipo == "application/pdf") return QStringLiteral("x-office-document");
-  return QStringLiteral("text-x-generic");
+  if (tipo.starts_with("image/")) return QStringLiteral("photo");
+  if (tipo.starts_with("video/")) return QStringLiteral("film");
+  if (tipo.starts_with("audio/")) return QStringLiteral("waveform");
+  if (tipo == "application/pdf") return QStringLiteral("doc.richtext");
+  return QStringLiteral("doc");
 }
 
 ArchivoRemoto archivoDe(const Item& item) {

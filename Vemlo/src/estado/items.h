@@ -29,7 +29,7 @@ struct Item {
 std::vector<Item> itemsDe(const VistaCarpeta& vista);
 std::vector<Item> itemsDe(const std::vector<ResultadoBusqueda>& resultados);
 
-// The desktop theme's icon name for the item: folder, picture, video, sound, PDF or document.
+// The item's symbol (see iconos.h): folder, picture, video, sound, PDF or document.
 QString simboloDe(const Item& item);
 
 // The file an item stands for, as the state's file operations take it.

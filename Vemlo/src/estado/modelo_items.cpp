@@ -1,10 +1,10 @@
 // The item table: texts as the user reads them, symbols, and thumbnails fetched as rows show.
 #include "modelo_items.h"
 
-#include <QIcon>
 #include <QLocale>
 
 #include "estado.h"
+#include "iconos.h"
 #include "textos.h"
 #include "vemlo/mensajes.h"
 
@@ -99,7 +99,7 @@ QVariant ModeloItems::decoracion(int fila) const {
     if (auto imagen = estado_.miniaturaGuardada(i.id)) return *imagen;
     pedirMiniatura(fila);
   }
-  return QIcon::fromTheme(simboloDe(i));
+  return icono(simboloDe(i));
 }
 
 void ModeloItems::pedirMiniatura(int fila) const {

@@ -1,0 +1,17 @@
+// Papelera: being built.
+#pragma once
+
+#include <QWidget>
+
+namespace vemlo::app {
+
+class Estado;
+
+class Papelera : public QWidget {
+  Q_OBJECT
+
+ public:
+  Papelera(Estado& estado, QWidget* padre = nullptr);
+};
+
+}  // namespace vemlo::app
