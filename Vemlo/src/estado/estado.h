@@ -79,6 +79,10 @@ class Estado : public QObject {
   bool finderListo() const { return finderListo_; }
   bool finderApagado() const { return finderApagado_; }
   std::shared_ptr<const Vemlo> api() const { return api_; }
+  // The service's base URL (its host is the web site's) and the transport for its calls.
+  const std::string& base() const;
+  // A client without a session, for the sign-in screen.
+  Vemlo anonimo() const { return Vemlo(base(), std::nullopt, transporte()); }
   // The name of the file being fetched for a preview; "" when none is.
   QString abriendo() const { return abriendo_.value_or(QString()); }
   const std::optional<QUrl>& vistaPrevia() const { return vistaPrevia_; }
@@ -157,7 +161,6 @@ class Estado : public QObject {
   void ajustesFinderPedidos();
 
  private:
-  const std::string& base() const;
   std::shared_ptr<Transporte> transporte() const;
   void arrancar();
   void establecer(Cuenta cuenta, std::shared_ptr<const Vemlo> api);
