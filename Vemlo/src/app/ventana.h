@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPointer>
 
-
 namespace vemlo::app {
 
 class Estado;

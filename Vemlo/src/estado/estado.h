@@ -94,6 +94,8 @@ class Estado : public QObject {
   // A screen's service operation failed: an ended session signs out, a cancellation is
   // silent, anything else becomes the notice.
   void mostrar(std::exception_ptr error);
+  // A screen's own notice, such as a link copied.
+  void avisar(const QString& texto) { ponerAviso(texto); }
   // The notice was read.
   void cerrarAviso();
   // Content changed: open lists reload and the Vemlo folder looks again.

@@ -91,7 +91,11 @@ bool Estado::abrir(const QUrl& url) {
 }
 
 void Estado::ponerArranque(bool encendido) {
-  emit arranqueCambio();
+  // Announced once written, and also when the write failed: the toggles show what is real.
+  struct Avisar {
+    Estado* estado;
+    ~Avisar() { emit estado->arranqueCambio(); }
+  } avisar{this};
   if (encendido)
     escribirArranque(QCoreApplication::applicationFilePath().toStdString());
   else

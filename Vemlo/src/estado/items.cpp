@@ -3,20 +3,27 @@
 
 namespace vemlo::app {
 
+namespace {
+
+Item itemDe(const ArchivoRemoto& a) {
+  return {.id = a.id,
+          .nombre = a.nombre,
+          .tamano = a.tamanoBytes,
+          .fecha = a.actualizadoEn,
+          .tipo = a.tipo,
+          .miniatura = a.miniatura.value_or(false),
+          .carpetaId = a.carpetaId};
+}
+
+}  // namespace
+
 std::vector<Item> itemsDe(const VistaCarpeta& vista) {
   std::vector<Item> items;
   items.reserve(vista.carpetas.size() + vista.archivos.size());
   for (const auto& c : vista.carpetas)
     items.push_back(
         {.id = c.id, .esCarpeta = true, .nombre = c.nombre, .fecha = c.creadaEn.value_or("")});
-  for (const auto& a : vista.archivos)
-    items.push_back({.id = a.id,
-                     .nombre = a.nombre,
-                     .tamano = a.tamanoBytes,
-                     .fecha = a.actualizadoEn,
-                     .tipo = a.tipo,
-                     .miniatura = a.miniatura.value_or(false),
-                     .carpetaId = a.carpetaId});
+  for (const auto& a : vista.archivos) items.push_back(itemDe(a));
   return items;
 }
 
@@ -30,6 +37,28 @@ std::vector<Item> itemsDe(const std::vector<ResultadoBusqueda>& resultados) {
                      .tamano = r.tamanoBytes,
                      .fecha = r.fecha,
                      .carpetaId = r.carpetaId});
+  return items;
+}
+
+std::vector<Item> itemsDe(const std::vector<ArchivoRemoto>& archivos) {
+  std::vector<Item> items;
+  items.reserve(archivos.size());
+  for (const auto& a : archivos) items.push_back(itemDe(a));
+  return items;
+}
+
+std::vector<Item> itemsDe(const std::vector<Favorito>& favoritos) {
+  std::vector<Item> items;
+  items.reserve(favoritos.size());
+  for (const auto& f : favoritos)
+    items.push_back({.id = f.id,
+                     .esCarpeta = f.tipo == "carpeta",
+                     .nombre = f.nombre,
+                     .tamano = f.tamanoBytes,
+                     .fecha = f.fecha,
+                     .tipo = f.tipoArchivo,
+                     .miniatura = f.miniatura,
+                     .carpetaId = f.carpetaId});
   return items;
 }
 

@@ -28,6 +28,8 @@ struct Item {
 // The folders first, then the files, each in the order received.
 std::vector<Item> itemsDe(const VistaCarpeta& vista);
 std::vector<Item> itemsDe(const std::vector<ResultadoBusqueda>& resultados);
+std::vector<Item> itemsDe(const std::vector<ArchivoRemoto>& archivos);
+std::vector<Item> itemsDe(const std::vector<Favorito>& favoritos);
 
 // The item's symbol (see iconos.h): folder, picture, video, sound, PDF or document.
 QString simboloDe(const Item& item);

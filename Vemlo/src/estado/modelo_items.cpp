@@ -2,6 +2,8 @@
 #include "modelo_items.h"
 
 #include <QLocale>
+#include <QMimeData>
+#include <QUrl>
 
 #include "estado.h"
 #include "iconos.h"
@@ -10,6 +12,8 @@
 
 namespace vemlo::app {
 namespace {
+
+constexpr auto kPrefijo = QLatin1String("vemlo:");
 
 // Pictures and videos get a thumbnail: the service's, or one made here.
 bool conMiniatura(const Item& item) {
@@ -85,6 +89,86 @@ void ModeloItems::poner(std::vector<Item> items, std::unordered_set<std::string>
   pedidas_.clear();
   vigencia_ = {};
   endResetModel();
+}
+
+Qt::ItemFlags ModeloItems::flags(const QModelIndex& indice) const {
+  if (!indice.isValid()) return editable_ && destino_ ? Qt::ItemIsDropEnabled : Qt::NoItemFlags;
+  auto banderas = QAbstractTableModel::flags(indice) | Qt::ItemIsDragEnabled;
+  if (editable_ && items_[static_cast<std::size_t>(indice.row())].esCarpeta)
+    banderas |= Qt::ItemIsDropEnabled;
+  return banderas;
+}
+
+QStringList ModeloItems::mimeTypes() const {
+  return {"text/plain", "text/uri-list"};
+}
+
+QMimeData* ModeloItems::mimeData(const QModelIndexList& indices) const {
+  QStringList lineas;
+  for (const auto& i : indices) {
+    if (i.column() != nombreColumna) continue;
+    const auto& item = items_[static_cast<std::size_t>(i.row())];
+    lineas << kPrefijo + (item.esCarpeta ? "carpeta:" : "archivo:") +
+                  QString::fromStdString(item.id);
+  }
+  auto* datos = new QMimeData;
+  datos->setText(lineas.join('\n'));
+  return datos;
+}
+
+void ModeloItems::ponerDestino(std::optional<std::string> carpetaId, bool editable) {
+  destino_ = std::move(carpetaId);
+  editable_ = editable;
+}
+
+// A folder row takes what is dropped on it; anywhere else, the list's own folder.
+std::optional<std::string> ModeloItems::destinoDe(const QModelIndex& padre) const {
+  if (padre.isValid() && items_[static_cast<std::size_t>(padre.row())].esCarpeta)
+    return items_[static_cast<std::size_t>(padre.row())].id;
+  return destino_;
+}
+
+bool ModeloItems::canDropMimeData(const QMimeData* datos, Qt::DropAction, int, int,
+                                  const QModelIndex& padre) const {
+  if (!editable_ || !destinoDe(padre)) return false;
+  return datos->hasUrls() || datos->text().startsWith(kPrefijo);
+}
+
+bool ModeloItems::dropMimeData(const QMimeData* datos, Qt::DropAction accion, int fila, int columna,
+                               const QModelIndex& padre) {
+  if (!canDropMimeData(datos, accion, fila, columna, padre)) return false;
+  const auto destino = *destinoDe(padre);
+  if (datos->hasUrls()) {
+    std::vector<std::filesystem::path> rutas;
+    for (const auto& url : datos->urls())
+      if (url.isLocalFile()) rutas.emplace_back(url.toLocalFile().toStdString());
+    estado_.subir(rutas, destino);
+    return !rutas.empty();
+  }
+  std::vector<std::pair<bool, std::string>> items;  // (is a folder, id)
+  for (const auto& linea : datos->text().split('\n', Qt::SkipEmptyParts)) {
+    const auto partes = linea.mid(kPrefijo.size()).split(':');
+    if (partes.size() == 2 && partes[1].toStdString() != destino)
+      items.emplace_back(partes[0] == "carpeta", partes[1].toStdString());
+  }
+  mover(items, destino);
+  return !items.empty();
+}
+
+void ModeloItems::mover(const std::vector<std::pair<bool, std::string>>& items,
+                        const std::string& destino) {
+  const auto api = estado_.api();
+  if (!api || items.empty()) return;
+  estado_.llamar(
+      this,
+      [api, items, destino, parar = estado_.parada()] {
+        for (const auto& [carpeta, id] : items)
+          api->mover(carpeta ? Clase::carpeta : Clase::archivo, id, destino, parar);
+      },
+      [this](Resultado<Hecho> r) {
+        if (r.fallo) estado_.mostrar(r.fallo);
+        estado_.cambio();
+      });
 }
 
 QString ModeloItems::fecha(int fila) const {

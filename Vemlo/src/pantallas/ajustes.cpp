@@ -10,12 +10,10 @@
 #include <algorithm>
 
 #include "estado.h"
+#include "finder/dominios.h"
 #include "piezas_ajustes.h"
 #include "tarea.h"
 #include "textos.h"
-// vemlo_pantallas does not get vemlo_dominios' include folder (it links it only through
-// vemlo_estado), hence the path from here.
-#include "../../../VemloFinder/include/finder/dominios.h"
 
 namespace vemlo::app {
 
