@@ -40,6 +40,25 @@ constexpr DatosSeccion kSecciones[] = {
     {Seccion::cuenta, "Account", "Cuenta", "person.crop.circle"},
 };
 
+// "Vemlo in the file manager": a button whose label wraps, as it is longer than the sidebar in
+// some languages.
+QPushButton* botonDeCarpeta(QWidget* padre) {
+  auto* boton = new QPushButton(padre);
+  const auto etiqueta = texto("Vemlo in the file manager", "Vemlo en el gestor de archivos");
+  boton->setAccessibleName(etiqueta);
+  auto* fila = new QHBoxLayout(boton);
+  fila->setContentsMargins(8, 6, 8, 6);
+  auto* simbolo = new QLabel(boton);
+  simbolo->setPixmap(icono("externaldrive.connected.to.line.below").pixmap(20, 20));
+  auto* rotulo = new QLabel(etiqueta, boton);
+  rotulo->setWordWrap(true);
+  for (auto* l : {simbolo, rotulo}) l->setAttribute(Qt::WA_TransparentForMouseEvents);
+  fila->addWidget(simbolo);
+  fila->addWidget(rotulo, 1);
+  boton->setMinimumHeight(fila->sizeHint().height());
+  return boton;
+}
+
 }  // namespace
 
 Principal::Principal(Estado& estado, QWidget* padre) : QWidget(padre), estado_(estado) {
@@ -77,6 +96,11 @@ QWidget* Principal::barraLateral() {
   secciones_ = new QListWidget(lateral);
   secciones_->setAccessibleName(texto("Sections", "Secciones"));
   secciones_->setFrameShape(QFrame::NoFrame);
+  secciones_->setIconSize({20, 20});
+  secciones_->setSpacing(2);
+  auto paleta = secciones_->palette();  // the sidebar on the window's colour, as desktops draw it
+  paleta.setColor(QPalette::Base, paleta.color(QPalette::Window));
+  secciones_->setPalette(paleta);
   for (const auto& s : kSecciones)
     secciones_->addItem(new QListWidgetItem(icono(s.simbolo), texto(s.ingles, s.espanol)));
   secciones_->setCurrentRow(0);
@@ -90,9 +114,7 @@ QWidget* Principal::barraLateral() {
   pista->setWordWrap(true);
   pista->setForegroundRole(QPalette::PlaceholderText);
   capas->addWidget(pista);
-  auto* boton = new QPushButton(
-      icono("externaldrive.connected.to.line.below"),
-      texto("Vemlo in the file manager", "Vemlo en el gestor de archivos"), lateral);
+  auto* boton = botonDeCarpeta(lateral);
   connect(boton, &QPushButton::clicked, &estado_, &Estado::abrirEnFinder);
   capas->addWidget(boton);
   return lateral;

@@ -13,7 +13,7 @@ Vacio::Vacio(const QString& simbolo, const QString& texto, QWidget* padre)
   auto* capas = new QVBoxLayout(this);
   capas->addStretch();
   capas->addWidget(icono_, 0, Qt::AlignHCenter);
-  capas->addWidget(texto_, 0, Qt::AlignHCenter);
+  capas->addWidget(texto_);  // full width: a wrapped label would shrink to its shortest line
   capas->addStretch();
   texto_->setWordWrap(true);
   texto_->setAlignment(Qt::AlignCenter);
