@@ -3,78 +3,20 @@
 // one process. Prints the medians of R runs each ("respuesta_ms", "modelo_ms": items, model
 // and its first screen from a decoded answer, "carpeta_ms": the whole load through the state)
 // and the peak and resident memory before and after, for bench-carpeta.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QGuiApplication>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <thread>
 
+#include "apoyo_app.h"
 #include "carpeta.h"
 #include "estado.h"
-#include "vemlo/subida.h"
-#include "vemlo/transporte_curl.h"
 
 namespace {
 
-using Reloj = std::chrono::steady_clock;
+using namespace vemlo::bench;
 constexpr int kRondas = 9;
-constexpr int kHilos = 4;
 constexpr int kFilasVisibles = 40;
-
-double picoMiB() {
-  rusage uso{};
-  getrusage(RUSAGE_SELF, &uso);
-  return static_cast<double>(uso.ru_maxrss) / 1024.0;
-}
-
-// What the process holds now.
-double residenteMiB() {
-  std::ifstream statm("/proc/self/statm");
-  long total = 0, residente = 0;
-  statm >> total >> residente;
-  return static_cast<double>(residente) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1 << 20);
-}
-
-template <class F>
-double medianaMs(F&& medir) {
-  std::vector<double> ms;
-  for (int i = 0; i < kRondas; ++i) {
-    const auto inicio = Reloj::now();
-    medir();
-    ms.push_back(std::chrono::duration<double, std::milli>(Reloj::now() - inicio).count());
-  }
-  std::nth_element(ms.begin(), ms.begin() + kRondas / 2, ms.end());
-  return ms[kRondas / 2];
-}
-
-// A new folder with one folder in twenty and empty files of a few types, made by kHilos threads.
-std::string sembrar(const vemlo::Vemlo& api, const std::string& raiz, int n) {
-  const auto carpeta = api.crearCarpeta(raiz, "bench-carpeta-" + std::to_string(getpid()));
-  const auto vacio =
-      std::filesystem::temp_directory_path() / ("bench-carpeta-" + std::to_string(getpid()));
-  std::ofstream(vacio).close();  // an empty file
-  static const char* const kTipos[] = {".txt", ".pdf", ".docx", ".csv"};
-  std::vector<std::jthread> hilos;
-  for (int h = 0; h < kHilos; ++h)
-    hilos.emplace_back([&, h] {
-      for (int i = h; i < n; i += kHilos) {
-        const auto nombre = "elemento-" + std::to_string(i);
-        if (i % 20 == 0)
-          api.crearCarpeta(carpeta, nombre);
-        else
-          vemlo::subirArchivo(vacio, carpeta, api, {.nombre = nombre + kTipos[i % 4]});
-      }
-    });
-  hilos.clear();
-  std::filesystem::remove(vacio);
-  return carpeta;
-}
 
 // What a view asks for its first screen.
 void primeraPantalla(const vemlo::app::ModeloItems& modelo) {
@@ -95,11 +37,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const vemlo::Vemlo anonimo(argv[1], std::nullopt, vemlo::TransporteCurl::compartido());
-    const auto respuesta = anonimo.entrar(argv[2], argv[3]);
-    const auto cuenta = std::get<vemlo::RespuestaEntrar::Lista>(respuesta.valor).cuenta;
+    const auto cuenta = entrar(argv[1], argv[2], argv[3]);
     const vemlo::Vemlo api(argv[1], cuenta.token, vemlo::TransporteCurl::compartido());
-    const auto id = sembrar(api, cuenta.organizaciones.at(0).carpetaRaizId, std::stoi(argv[4]));
+    const auto id =
+        sembrarCarpeta(api, cuenta.organizaciones.at(0).carpetaRaizId, std::stoi(argv[4]));
 
     vemlo::app::OpcionesEstado opciones;
     opciones.base = argv[1];
@@ -111,14 +52,14 @@ int main(int argc, char** argv) {
     const double residenteAntes = residenteMiB();
 
     vemlo::VistaCarpeta vista;
-    const double respuestaMs = medianaMs([&] { vista = api.verCarpeta(id); });
+    const double respuestaMs = medianaMs(kRondas, [&] { vista = api.verCarpeta(id); });
     vemlo::app::ModeloItems modelo(estado);
-    const double modeloMs = medianaMs([&] {
+    const double modeloMs = medianaMs(kRondas, [&] {
       modelo.poner(vemlo::app::itemsDe(vista));
       primeraPantalla(modelo);
     });
     vemlo::app::Carpeta carpeta(estado);
-    const double carpetaMs = medianaMs([&] {
+    const double carpetaMs = medianaMs(kRondas, [&] {
       bool cargada = false;
       const auto aviso =
           QObject::connect(&carpeta, &vemlo::app::Carpeta::vistaCambio, [&] { cargada = true; });

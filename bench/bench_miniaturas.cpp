@@ -4,16 +4,15 @@
 // "base_s", "app_s", "pico_MiB" and "a_la_vez" (the most pictures read at once, each read
 // being inside the gate) lines for bench-miniaturas. The service's own thumbnails are left
 // aside: each one is made here, behind the gate of three.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 
+#include "apoyo_app.h"
 #include "estado.h"
 #include "vemlo/archivo.h"
 #include "vemlo/miniaturas.h"
@@ -23,12 +22,6 @@
 namespace {
 
 using Reloj = std::chrono::steady_clock;
-
-double picoMiB() {
-  rusage uso{};
-  getrusage(RUSAGE_SELF, &uso);
-  return static_cast<double>(uso.ru_maxrss) / 1024.0;
-}
 
 double desde(Reloj::time_point inicio) {
   return std::chrono::duration<double>(Reloj::now() - inicio).count();
@@ -45,37 +38,6 @@ std::vector<vemlo::ArchivoRemoto> subirCopias(const vemlo::Vemlo& api, const std
   return archivos;
 }
 
-// The app's transport, counting the reads of stored files under way at once.
-class Contando : public vemlo::Transporte {
- public:
-  explicit Contando(std::shared_ptr<vemlo::Transporte> real) : real_(std::move(real)) {}
-  vemlo::Respuesta enviar(const vemlo::Pedido& pedido, std::optional<std::string_view> cuerpo,
-                          std::stop_token parar) override {
-    const bool lectura = pedido.url.find("/almacen/") != std::string::npos;
-    if (lectura) {
-      const int ahora = ++ahora_;
-      for (int m = maximo_; ahora > m && !maximo_.compare_exchange_weak(m, ahora);) {
-      }
-    }
-    struct Fin {
-      bool lectura;
-      std::atomic<int>& ahora;
-      ~Fin() { ahora -= lectura; }
-    } fin{lectura, ahora_};
-    return real_->enviar(pedido, cuerpo, std::move(parar));
-  }
-  vemlo::Respuesta recibir(const vemlo::Pedido& pedido, const vemlo::Sumidero& sumidero,
-                           std::stop_token parar) override {
-    return real_->recibir(pedido, sumidero, std::move(parar));
-  }
-  int maximo() const { return maximo_; }
-
- private:
-  std::shared_ptr<vemlo::Transporte> real_;
-  std::atomic<int> ahora_{0};
-  std::atomic<int> maximo_{0};
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,9 +48,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const vemlo::Vemlo anonimo(argv[1], std::nullopt, vemlo::TransporteCurl::compartido());
-    const auto respuesta = anonimo.entrar(argv[2], argv[3]);
-    const auto cuenta = std::get<vemlo::RespuestaEntrar::Lista>(respuesta.valor).cuenta;
+    const auto cuenta = vemlo::bench::entrar(argv[1], argv[2], argv[3]);
     const vemlo::Vemlo api(argv[1], cuenta.token, vemlo::TransporteCurl::compartido());
     const auto archivos =
         subirCopias(api, cuenta.organizaciones.at(0).carpetaRaizId, argv[4], std::stoi(argv[5]));
@@ -97,12 +57,13 @@ int main(int argc, char** argv) {
     auto inicio = Reloj::now();
     for (std::size_t i = 0; i < archivos.size(); ++i) vemlo::miniaturaDeImagen(bytes);
     const double base = desde(inicio);
-    const double picoBase = picoMiB();
+    const double picoBase = vemlo::bench::picoMiB();
 
     vemlo::app::OpcionesEstado opciones;
     opciones.base = argv[1];
     opciones.anfitrion = "/bin/true";
-    auto contando = std::make_shared<Contando>(vemlo::TransporteCurl::compartido());
+    auto contando =
+        std::make_shared<vemlo::bench::Contando>(vemlo::TransporteCurl::compartido(), "/almacen/");
     opciones.transporte = contando;
     vemlo::app::Estado estado(opciones);
     estado.iniciar(*cuenta.token, cuenta);
@@ -113,7 +74,7 @@ int main(int argc, char** argv) {
       estado.cargarMiniatura(a, &estado, [&](const QImage& imagen) { hechas += !imagen.isNull(); });
     while (hechas < archivos.size()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     std::printf("base_s %.2f\napp_s %.2f\npico_base_MiB %.1f\npico_MiB %.1f\na_la_vez %d\n", base,
-                desde(inicio), picoBase, picoMiB(), contando->maximo());
+                desde(inicio), picoBase, vemlo::bench::picoMiB(), contando->maximo());
   } catch (const std::exception& e) {
     std::cerr << "bench_miniaturas: " << e.what() << "\n";
     return 1;

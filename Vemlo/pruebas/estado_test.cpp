@@ -100,6 +100,20 @@ TEST_F(ConEstado, UnLlaveroTardioNoSacaDeLaSesion) {
   EXPECT_TRUE(estado.cuenta());
 }
 
+// A sign-in that completes while the launch check still waits for the keyring ends the wait.
+TEST_F(ConEstado, EntrarDuranteElArranqueTerminaLaEspera) {
+  OpcionesEstado o;
+  o.base = servicio.base();
+  o.transporte = std::make_shared<TransporteCurl>();
+  o.esperaDelLlavero = 100ms;
+  o.lecturasDelLlavero = 30;
+  o.anfitrion = "/bin/true";
+  Estado estado(o);
+  auto cuenta = entrar(servicio.base(), correoDemo);
+  estado.iniciar(*cuenta.token, cuenta);
+  ASSERT_TRUE(esperar([&] { return estado.cuenta() && !estado.cargando(); }));
+}
+
 TEST_F(ConEstado, DosEntradasDejanUnSoloReloj) {
   auto estado = crear();
   entrarComoDemo(*estado);

@@ -29,15 +29,6 @@
 #include "reproductor.h"
 #include "vista_previa.h"
 
-// Allocations that live as long as the process, in the libraries under the player and the
-// PDF view: glib's and PulseAudio's (GStreamer's device monitor), the scroller's gesture
-// recognizer that Qt never frees when no gesture was made, and the PDF renderer's thread
-// object, never deleted. None is ours; the rest of the program is still checked.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libglib-2.0\nleak:libpulse\nleak:QScroller::grabGesture\n"
-         "leak:QPdfPageRenderer::setRenderMode\n";
-}
-
 namespace vemlo::app {
 namespace {
 

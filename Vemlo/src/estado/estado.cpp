@@ -116,6 +116,8 @@ void Estado::iniciar(std::string token, Cuenta cuenta) {
   enSesion([token] { SesionGuardada::guardar(token); },
            [this, cuenta = std::move(cuenta), api](Resultado<Hecho> r) mutable {
              establecer(std::move(cuenta), std::move(api));
+             // A launch check still under way was dropped with the old generation.
+             if (cargando_) ponerCargando(false);
              // Signed in for this run, but the next launch will not find the session.
              if (r.fallo) ponerAviso(descripcionDe(r.fallo));
            });
