@@ -79,17 +79,22 @@ int main(int argc, char** argv) {
     const double picoAntes = picoMiB();
 
     const double respuestaMs = medianaMs(kRondas, [&] { api.verCarpeta(id); });
-    const double pintadaMs = medianaMs(kRondas, [&] {
-      bool cargada = false;
-      const auto aviso = QObject::connect(&e->carpeta(), &vemlo::app::Carpeta::vistaCambio,
-                                          [&] { cargada = true; });
-      e->abrirCarpeta(id);
-      esperar([&] { return cargada; });
-      ventana.repaint();
-      QObject::disconnect(aviso);
+    std::vector<double> veces;  // each from the company's root, which is not timed
+    for (int i = 0; i < kRondas; ++i) {
       e->abrirCarpeta(std::nullopt);
       esperar([&] { return e->carpeta().vista()->ruta.size() == 1; });
-    });
+      veces.push_back(medianaMs(1, [&] {
+        bool cargada = false;
+        const auto aviso = QObject::connect(&e->carpeta(), &vemlo::app::Carpeta::vistaCambio,
+                                            [&] { cargada = true; });
+        e->abrirCarpeta(id);
+        esperar([&] { return cargada; });
+        ventana.repaint();
+        QObject::disconnect(aviso);
+      }));
+    }
+    std::nth_element(veces.begin(), veces.begin() + kRondas / 2, veces.end());
+    const double pintadaMs = veces[kRondas / 2];
     e->abrirCarpeta(id);
     esperar([&] { return e->carpeta().vista()->id == id; });
 
