@@ -100,10 +100,13 @@ TEST_P(Simbolos, SegunElTipo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Items, Simbolos,
-                         testing::Values(Simbolo{true, std::nullopt, "folder.fill"}, Simbolo{false, "image/heic", "photo"},
-                    Simbolo{false, "video/mp4", "film"}, Simbolo{false, "audio/mpeg", "waveform"},
-                    Simbolo{false, "application/pdf", "doc.richtext"},
-                    Simbolo{false, "application/pdfx", "doc"}, Simbolo{false, std::nullopt, "doc"}));
+                         testing::Values(Simbolo{true, std::nullopt, "folder.fill"},
+                                         Simbolo{false, "image/heic", "photo"},
+                                         Simbolo{false, "video/mp4", "film"},
+                                         Simbolo{false, "audio/mpeg", "waveform"},
+                                         Simbolo{false, "application/pdf", "doc.richtext"},
+                                         Simbolo{false, "application/pdfx", "doc"},
+                                         Simbolo{false, std::nullopt, "doc"}));
 
 TEST(Items, LosResultadosDeUnaBusquedaDistinguenCarpetas) {
   std::vector<ResultadoBusqueda> resultados(2);
