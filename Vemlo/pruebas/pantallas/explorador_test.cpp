@@ -17,6 +17,7 @@
 #include "entrar.h"
 #include "explorador.h"
 #include "modelo_items.h"
+#include "pedir_nombre.h"
 #include "principal.h"
 #include "raiz.h"
 #include "ventana.h"
@@ -176,6 +177,29 @@ TEST_F(EnPrincipal, SoltarSubeArchivosYMueveItemsALaCarpeta) {
   const auto informes = modelo.index(fila(modelo, "Informes"), 0);
   ASSERT_TRUE(modelo.dropMimeData(arrastre.get(), Qt::CopyAction, -1, -1, informes));
   EXPECT_TRUE(esperar([&] { return fila(modelo, "Léeme.txt") < 0; }));
+}
+
+TEST_F(EnPrincipal, ConElTecladoSeRenombraYSeManda) {
+  auto& e = cargado();
+  ventana->show();
+  ventana->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ventana.get()));
+  auto* vista = e.contenido()->vista();
+  vista->setFocus();
+  vista->setCurrentIndex(e.carpeta().modelo().index(fila(e.carpeta().modelo(), "Léeme.txt"), 0));
+  QTest::keyClick(vista, Qt::Key_F2);
+  auto* nombre = e.findChild<PedirNombre*>();
+  ASSERT_TRUE(nombre);
+  EXPECT_EQ(nombre->campo()->text(), "Léeme.txt");
+  nombre->campo()->setText("Lea.txt");
+  QTest::keyClick(nombre->campo(), Qt::Key_Return);
+  ASSERT_TRUE(esperar([&] { return fila(e.carpeta().modelo(), "Lea.txt") >= 0; }));
+  ventana->activateWindow();  // offscreen has no window manager to give it back
+  ASSERT_TRUE(QTest::qWaitForWindowActive(ventana.get()));
+  vista->setFocus();
+  vista->setCurrentIndex(e.carpeta().modelo().index(fila(e.carpeta().modelo(), "Lea.txt"), 0));
+  QTest::keyClick(vista, Qt::Key_Delete);
+  EXPECT_TRUE(e.findChild<QMessageBox*>("confirmarPapelera"));
 }
 
 TEST_F(EnPrincipal, CopiarElEnlaceDosVecesYCancelarLaDescarga) {

@@ -53,6 +53,7 @@ class ModeloItems : public QAbstractTableModel {
   void poner(std::vector<Item> items, std::unordered_set<std::string> favoritos = {});
   const std::vector<Item>& items() const { return items_; }
   const Item& item(int fila) const { return items_.at(static_cast<std::size_t>(fila)); }
+  bool esFavorito(const std::string& id) const { return favoritos_.contains(id); }
 
  private:
   QString fecha(int fila) const;

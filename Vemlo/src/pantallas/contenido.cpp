@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -152,10 +153,37 @@ Contenido::Contenido(QWidget* padre)
   for (auto* vista :
        {static_cast<QAbstractItemView*>(lista_), static_cast<QAbstractItemView*>(grilla_)})
     prepararVista(vista);
+  atajos();
   for (auto* capa : {contorno_, static_cast<QWidget*>(vacio_)}) {
     capa->setAttribute(Qt::WA_TransparentForMouseEvents);  // drops go through to the view
     capa->hide();
   }
+}
+
+// The keyboard's way to the item menu: the menu key or Shift+F10 opens it at the current
+// item; F2 renames and Delete moves to the trash.
+void Contenido::atajos() {
+  const auto atajo = [this](QKeySequence teclas, auto hacer) {
+    auto* s = new QShortcut(teclas, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(s, &QShortcut::activated, this, [this, hacer] {
+      if (const auto item = actual()) hacer(*item);
+    });
+  };
+  const auto menu = [this](const Item& item) {
+    const auto rect = vista()->visualRect(vista()->currentIndex());
+    emit menuPedido(item, vista()->viewport()->mapToGlobal(rect.center()));
+  };
+  atajo(QKeySequence(Qt::Key_Menu), menu);
+  atajo(QKeySequence(Qt::SHIFT | Qt::Key_F10), menu);
+  atajo(QKeySequence(Qt::Key_F2),
+        [this](const Item& item) { emit accionPedida(item, "renombrar"); });
+  atajo(QKeySequence::Delete, [this](const Item& item) { emit accionPedida(item, "papelera"); });
+}
+
+std::optional<Item> Contenido::actual() const {
+  const auto i = vista()->currentIndex();
+  if (!modelo_ || !i.isValid()) return std::nullopt;
+  return modelo_->item(i.row());
 }
 
 void Contenido::resizeEvent(QResizeEvent* evento) {
@@ -176,6 +204,7 @@ QString Contenido::textoVacio() const {
 
 void Contenido::prepararVista(QAbstractItemView* vista) {
   vista->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  vista->setEditTriggers(QAbstractItemView::NoEditTriggers);  // F2 renames through the service
   vista->setDragDropMode(QAbstractItemView::DragDrop);
   vista->setDefaultDropAction(Qt::CopyAction);
   vista->setDragEnabled(true);

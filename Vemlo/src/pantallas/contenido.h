@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "items.h"
 
 class QAbstractItemView;
@@ -42,6 +44,8 @@ class Contenido : public QWidget {
  signals:
   void activado(const vemlo::app::Item& item);
   void menuPedido(const vemlo::app::Item& item, const QPoint& dondeGlobal);
+  // A key asked for an entry of the item's menu: F2 "renombrar", Delete "papelera".
+  void accionPedida(const vemlo::app::Item& item, const QString& accion);
 
  protected:
   bool eventFilter(QObject* objeto, QEvent* evento) override;
@@ -50,6 +54,8 @@ class Contenido : public QWidget {
  private:
   void prepararVista(QAbstractItemView* vista);
   void ponerSobre(bool sobre);
+  void atajos();
+  std::optional<Item> actual() const;
 
   ModeloItems* modelo_ = nullptr;
   QStackedWidget* pila_;

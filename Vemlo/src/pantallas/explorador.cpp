@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -39,7 +40,15 @@ Explorador::Explorador(Estado& estado, QWidget* padre)
   contenido_->ponerModelo(&carpeta_.modelo());
   ponerCuadricula(preferencias().value("cuadricula", false).toBool());
   connect(contenido_, &Contenido::activado, this, &Explorador::activar);
-  connect(contenido_, &Contenido::menuPedido, this, &Explorador::menu);
+  connect(contenido_, &Contenido::menuPedido, this,
+          [this](const Item& item, const QPoint& donde) { acciones(item)->popup(donde); });
+  connect(contenido_, &Contenido::accionPedida, this,
+          [this](const Item& item, const QString& nombre) {
+            auto* menu = acciones(item);
+            if (auto* accion = menu->accion(nombre); accion && accion->isEnabled())
+              accion->trigger();
+            menu->deleteLater();
+          });
   connect(&carpeta_, &Carpeta::vistaCambio, this, &Explorador::ponerVista);
   connect(&carpeta_, &Carpeta::carpetaIdCambio, this, [this] {
     emit carpetaAbierta(QString::fromStdString(carpeta_.carpetaId().value_or("")));
@@ -69,8 +78,8 @@ QWidget* Explorador::barra() {
   auto* barra = new QWidget(this);
   auto* fila = new QHBoxLayout(barra);
   fila->setContentsMargins(0, 0, 0, 0);
-  auto* atras = boton("chevron.left", texto("Back", "Atrás"), "atras");
-  connect(atras, &QToolButton::clicked, this, &Explorador::atras);
+  auto* volver = boton("chevron.left", texto("Back", "Atrás"), "atras");
+  connect(volver, &QToolButton::clicked, this, &Explorador::atras);
   subir_ = boton("square.and.arrow.up",
                  texto("Upload files or folders", "Subir archivos o carpetas"), "subir");
   subir_->setText(texto("Upload", "Subir"));
@@ -96,7 +105,15 @@ QWidget* Explorador::barra() {
     espera_->start();
   });
   connect(espera_, &QTimer::timeout, this, &Explorador::buscar);
-  for (auto* w : {atras, subir_, nueva_, cuadricula_, actualizar}) fila->addWidget(w);
+  // The keys of a file manager: find, back, refresh.
+  const auto atajo = [this](QKeySequence teclas, auto hacer) {
+    connect(new QShortcut(teclas, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut),
+            &QShortcut::activated, this, hacer);
+  };
+  atajo(QKeySequence::Find, [this] { busqueda_->setFocus(Qt::ShortcutFocusReason); });
+  atajo(QKeySequence::Back, [this] { atras(); });
+  atajo(QKeySequence::Refresh, [this] { carpeta_.recargar(); });
+  for (auto* w : {volver, subir_, nueva_, cuadricula_, actualizar}) fila->addWidget(w);
   fila->addStretch();
   fila->addWidget(busqueda_);
   return barra;
@@ -124,19 +141,17 @@ void Explorador::activar(const Item& item) {
   abrirArchivo(estado_, item);
 }
 
-void Explorador::menu(const Item& item, const QPoint& donde) {
-  const auto& favoritos = buscando_ ? resultados_ : carpeta_.modelo();
-  bool favorito = false;
-  for (int f = 0; f < favoritos.rowCount(); ++f)
-    if (favoritos.item(f).id == item.id)
-      favorito = favoritos.data(favoritos.index(f, 0), ModeloItems::favoritoRol).toBool();
-  auto* acciones = new Acciones(estado_, item, favorito, carpeta_.editable(), this);
+// The item's menu; it deletes itself once closed.
+Acciones* Explorador::acciones(const Item& item) {
+  const auto& modelo = buscando_ ? resultados_ : carpeta_.modelo();
+  auto* acciones =
+      new Acciones(estado_, item, modelo.esFavorito(item.id), carpeta_.editable(), this);
   acciones->setAttribute(Qt::WA_DeleteOnClose);
   connect(acciones, &Acciones::abrirCarpeta, this, [this](const QString& id) {
     busqueda_->clear();
     abrirCarpeta(id.toStdString());
   });
-  acciones->popup(donde);
+  return acciones;
 }
 
 void Explorador::subir() {

@@ -20,6 +20,7 @@ class QToolButton;
 
 namespace vemlo::app {
 
+class Acciones;
 class Contenido;
 class Migas;
 
@@ -49,7 +50,7 @@ class Explorador : public QWidget {
   QWidget* barra();
   QToolButton* boton(const QString& simbolo, const QString& ayuda, const QString& nombre);
   void activar(const Item& item);
-  void menu(const Item& item, const QPoint& donde);
+  Acciones* acciones(const Item& item);
   void atras();
   void subir();
   void nuevaCarpeta();

@@ -60,7 +60,15 @@ ListaItems::ListaItems(Estado& estado, Modo modo, QWidget* padre)
     if (item.esCarpeta) return emit abrirCarpeta(QString::fromStdString(item.id));
     abrirArchivo(estado_, item);
   });
-  connect(contenido_, &Contenido::menuPedido, this, &ListaItems::menu);
+  connect(contenido_, &Contenido::menuPedido, this,
+          [this](const Item& item, const QPoint& donde) { acciones(item)->popup(donde); });
+  connect(contenido_, &Contenido::accionPedida, this,
+          [this](const Item& item, const QString& nombre) {
+            auto* menu = acciones(item);
+            if (auto* accion = menu->accion(nombre); accion && accion->isEnabled())
+              accion->trigger();
+            menu->deleteLater();
+          });
   connect(&estado_, &Estado::cambiosCambio, this, &ListaItems::cargar);
   cargar();
 }
@@ -96,16 +104,14 @@ void ListaItems::aplicar(Carga carga) {
   emit listaCambio();
 }
 
-void ListaItems::menu(const Item& item, const QPoint& donde) {
-  bool favorito = false;
-  for (int f = 0; f < modelo_.rowCount(); ++f)
-    if (modelo_.item(f).id == item.id)
-      favorito = modelo_.data(modelo_.index(f, 0), ModeloItems::favoritoRol).toBool();
+// The item's menu; it deletes itself once closed.
+Acciones* ListaItems::acciones(const Item& item) {
   const auto& empresa = estado_.empresa();
-  auto* acciones = new Acciones(estado_, item, favorito, empresa && empresa->rol != "lector", this);
+  auto* acciones = new Acciones(estado_, item, modelo_.esFavorito(item.id),
+                                empresa && empresa->rol != "lector", this);
   acciones->setAttribute(Qt::WA_DeleteOnClose);
   connect(acciones, &Acciones::abrirCarpeta, this, &ListaItems::abrirCarpeta);
-  acciones->popup(donde);
+  return acciones;
 }
 
 }  // namespace vemlo::app

@@ -11,6 +11,7 @@
 
 namespace vemlo::app {
 
+class Acciones;
 class Contenido;
 class Estado;
 
@@ -36,7 +37,7 @@ class ListaItems : public QWidget {
   };
   void cargar();
   void aplicar(Carga carga);
-  void menu(const Item& item, const QPoint& donde);
+  Acciones* acciones(const Item& item);
 
   Estado& estado_;
   Modo modo_;
