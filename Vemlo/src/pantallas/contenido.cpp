@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "acciones.h"
 #include "estado.h"
 #include "iconos.h"
 #include "modelo_items.h"
@@ -169,15 +170,26 @@ void Contenido::atajos() {
       if (const auto item = actual()) hacer(*item);
     });
   };
-  const auto menu = [this](const Item& item) {
+  const auto enLaActual = [this](const Item& item) {
     const auto rect = vista()->visualRect(vista()->currentIndex());
-    emit menuPedido(item, vista()->viewport()->mapToGlobal(rect.center()));
+    menu(item, vista()->viewport()->mapToGlobal(rect.center()));
   };
-  atajo(QKeySequence(Qt::Key_Menu), menu);
-  atajo(QKeySequence(Qt::SHIFT | Qt::Key_F10), menu);
-  atajo(QKeySequence(Qt::Key_F2),
-        [this](const Item& item) { emit accionPedida(item, "renombrar"); });
-  atajo(QKeySequence::Delete, [this](const Item& item) { emit accionPedida(item, "papelera"); });
+  atajo(QKeySequence(Qt::Key_Menu), enLaActual);
+  atajo(QKeySequence(Qt::SHIFT | Qt::Key_F10), enLaActual);
+  atajo(QKeySequence(Qt::Key_F2), [this](const Item& item) { hacer(item, "renombrar"); });
+  atajo(QKeySequence::Delete, [this](const Item& item) { hacer(item, "papelera"); });
+}
+
+void Contenido::menu(const Item& item, const QPoint& dondeGlobal) {
+  if (acciones_) acciones_(item)->popup(dondeGlobal);
+}
+
+// An entry of the item's menu without showing it, when the entry is enabled.
+void Contenido::hacer(const Item& item, const QString& accion) {
+  if (!acciones_) return;
+  auto* menu = acciones_(item);
+  if (auto* entrada = menu->accion(accion); entrada && entrada->isEnabled()) entrada->trigger();
+  menu->deleteLater();
 }
 
 std::optional<Item> Contenido::actual() const {
@@ -217,8 +229,7 @@ void Contenido::prepararVista(QAbstractItemView* vista) {
   });
   connect(vista, &QWidget::customContextMenuRequested, this, [this, vista](const QPoint& donde) {
     const auto i = vista->indexAt(donde);
-    if (modelo_ && i.isValid())
-      emit menuPedido(modelo_->item(i.row()), vista->viewport()->mapToGlobal(donde));
+    if (modelo_ && i.isValid()) menu(modelo_->item(i.row()), vista->viewport()->mapToGlobal(donde));
   });
 }
 

@@ -1,11 +1,12 @@
 // Contenido: the items of a folder or a list, as a list (name, modified, size) or as a grid of
-// cards with thumbnails, over one ModeloItems and one selection. It reports activations and
-// context-menu requests, takes drops through the model, and outlines itself while a drag
-// hovers over it.
+// cards with thumbnails, over one ModeloItems and one selection. It reports activations, opens
+// each item's menu (from the mouse or the keyboard; F2 and Delete reach its entries directly),
+// takes drops through the model, and outlines itself while a drag hovers over it.
 #pragma once
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 #include "items.h"
@@ -17,6 +18,7 @@ class QTreeView;
 
 namespace vemlo::app {
 
+class Acciones;
 class Estado;
 class ModeloItems;
 class Vacio;
@@ -30,6 +32,10 @@ class Contenido : public QWidget {
  public:
   explicit Contenido(QWidget* padre = nullptr);
   void ponerModelo(ModeloItems* modelo);
+  // Makes an item's menu, which deletes itself once closed.
+  void ponerAcciones(std::function<Acciones*(const Item&)> acciones) {
+    acciones_ = std::move(acciones);
+  }
   ModeloItems* modelo() const { return modelo_; }
   void ponerCuadricula(bool cuadricula);
   bool cuadricula() const;
@@ -43,9 +49,6 @@ class Contenido : public QWidget {
 
  signals:
   void activado(const vemlo::app::Item& item);
-  void menuPedido(const vemlo::app::Item& item, const QPoint& dondeGlobal);
-  // A key asked for an entry of the item's menu: F2 "renombrar", Delete "papelera".
-  void accionPedida(const vemlo::app::Item& item, const QString& accion);
 
  protected:
   bool eventFilter(QObject* objeto, QEvent* evento) override;
@@ -55,9 +58,12 @@ class Contenido : public QWidget {
   void prepararVista(QAbstractItemView* vista);
   void ponerSobre(bool sobre);
   void atajos();
+  void menu(const Item& item, const QPoint& dondeGlobal);
+  void hacer(const Item& item, const QString& accion);
   std::optional<Item> actual() const;
 
   ModeloItems* modelo_ = nullptr;
+  std::function<Acciones*(const Item&)> acciones_;
   QStackedWidget* pila_;
   QTreeView* lista_;
   QListView* grilla_;

@@ -40,15 +40,7 @@ Explorador::Explorador(Estado& estado, QWidget* padre)
   contenido_->ponerModelo(&carpeta_.modelo());
   ponerCuadricula(preferencias().value("cuadricula", false).toBool());
   connect(contenido_, &Contenido::activado, this, &Explorador::activar);
-  connect(contenido_, &Contenido::menuPedido, this,
-          [this](const Item& item, const QPoint& donde) { acciones(item)->popup(donde); });
-  connect(contenido_, &Contenido::accionPedida, this,
-          [this](const Item& item, const QString& nombre) {
-            auto* menu = acciones(item);
-            if (auto* accion = menu->accion(nombre); accion && accion->isEnabled())
-              accion->trigger();
-            menu->deleteLater();
-          });
+  contenido_->ponerAcciones([this](const Item& item) { return acciones(item); });
   connect(&carpeta_, &Carpeta::vistaCambio, this, &Explorador::ponerVista);
   connect(&carpeta_, &Carpeta::carpetaIdCambio, this, [this] {
     emit carpetaAbierta(QString::fromStdString(carpeta_.carpetaId().value_or("")));

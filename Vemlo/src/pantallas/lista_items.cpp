@@ -60,15 +60,7 @@ ListaItems::ListaItems(Estado& estado, Modo modo, QWidget* padre)
     if (item.esCarpeta) return emit abrirCarpeta(QString::fromStdString(item.id));
     abrirArchivo(estado_, item);
   });
-  connect(contenido_, &Contenido::menuPedido, this,
-          [this](const Item& item, const QPoint& donde) { acciones(item)->popup(donde); });
-  connect(contenido_, &Contenido::accionPedida, this,
-          [this](const Item& item, const QString& nombre) {
-            auto* menu = acciones(item);
-            if (auto* accion = menu->accion(nombre); accion && accion->isEnabled())
-              accion->trigger();
-            menu->deleteLater();
-          });
+  contenido_->ponerAcciones([this](const Item& item) { return acciones(item); });
   connect(&estado_, &Estado::cambiosCambio, this, &ListaItems::cargar);
   cargar();
 }
