@@ -179,19 +179,19 @@ void Explorador::nuevaCarpeta() {
 }
 
 void Explorador::buscar() {
-  const auto texto_ = busqueda_->text().trimmed().toStdString();
+  const auto consulta = busqueda_->text().trimmed().toStdString();
   const auto api = estado_.api();
   const auto& empresa = estado_.empresa();
   ++busquedas_;
-  if (texto_.empty() || !api || !empresa) {
+  if (consulta.empty() || !api || !empresa) {
     buscando_ = false;
     return ponerVista();
   }
   parar_ = {};
   estado_.llamar(
       this,
-      [api, org = empresa->id, texto_, parar = parar_.get_token()] {
-        return api->buscar(org, texto_, parar);
+      [api, org = empresa->id, consulta, parar = parar_.get_token()] {
+        return api->buscar(org, consulta, parar);
       },
       [this, busqueda = busquedas_](Resultado<std::vector<ResultadoBusqueda>> r) {
         if (busqueda != busquedas_) return;
