@@ -23,6 +23,7 @@
 #include "control.h"
 #include "finder/situacion.h"
 #include "vemlo/mensajes.h"
+#include "vemlo/version.h"
 
 namespace finder = vemlo::finder;
 namespace host = vemlo::finder::host;
@@ -30,12 +31,13 @@ namespace host = vemlo::finder::host;
 namespace {
 
 constexpr std::string_view kUso =
-    "Usage: vemlo-finder [--estado [--json] | --senal ID | --help]\n"
+    "Usage: vemlo-finder [--estado [--json] | --senal ID | --version | --help]\n"
     "\n"
     "With no arguments, mounts every enabled Vemlo domain and serves it until stopped.\n"
     "  --estado         print each domain's folder: where, mounted or why not, failed uploads\n"
     "  --estado --json  the same as one JSON document, with codes for reasons\n"
     "  --senal ID       make the running host look for changes in domain ID\n"
+    "  --version        print the version\n"
     "  --help           print this help\n";
 
 // Says why the host could not be asked, in the user's language when it is not running.
@@ -178,6 +180,10 @@ int main(int argc, char** argv) {
   if (argumentos.empty()) return servir();
   if (argumentos.size() == 1 && (argumentos[0] == "--help" || argumentos[0] == "-h")) {
     std::cout << kUso;
+    return 0;
+  }
+  if (argumentos.size() == 1 && argumentos[0] == "--version") {
+    std::cout << "vemlo-finder " << vemlo::kVersion << "\n";
     return 0;
   }
   if (argumentos.size() == 1 && argumentos[0] == "--estado") return mostrarEstado(false);

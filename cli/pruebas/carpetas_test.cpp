@@ -119,6 +119,7 @@ const std::vector<FilaOrden> filas{
     FilaOrden{"SinOrden", {}, 2, {}, {"wrong usage:"}},
     FilaOrden{"FaltaLaRuta", {"mkdir", "--company", "Acme"}, 2, {}, {"wrong usage:"}},
     FilaOrden{"OpcionDesconocida", {"ls", "--todo"}, 2, {}, {"wrong usage:"}},
+    FilaOrden{"Version", {"--version"}, 0, {"vemlo-cli 0."}, {}},
     FilaOrden{
         "Ayuda", {"ls", "--help"}, 0, {"Usage:", "--company NAME|ID", "--json", "-l,--long"}, {}},
     FilaOrden{"AyudaDeSubir",

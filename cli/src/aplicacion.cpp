@@ -13,6 +13,7 @@
 #include "senales.h"
 #include "textos.h"
 #include "vemlo/sesion.h"
+#include "vemlo/version.h"
 
 namespace vemlo::cli {
 namespace {
@@ -77,7 +78,7 @@ const CLI::App& ordenDada(const CLI::App& app) {
 }
 
 int usoIncorrecto(CLI::App& app, const CLI::ParseError& error) {
-  if (error.get_exit_code() == 0) return app.exit(error);  // --help
+  if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
   std::string texto = error.what();
   if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
     // CLI11 lists them backwards; in the order given, with the command that refused them.
@@ -162,6 +163,8 @@ int ejecutar(int argc, char** argv) {
                "vemlo-cli");
   etiquetasDeAyuda(app);
   app.set_help_flag("-h,--help", tr("Show this help and exit", "Mostrar esta ayuda y salir"));
+  app.set_version_flag("--version", "vemlo-cli " + std::string(kVersion),
+                       tr("Show the version and exit", "Mostrar la versión y salir"));
   app.footer(pieDeAyuda());
   app.require_subcommand(1);
   conEmpresa(&app, contexto);

@@ -11,6 +11,7 @@
 #include "iconos.h"
 #include "piezas_ajustes.h"
 #include "textos.h"
+#include "vemlo/version.h"
 #include "web.h"
 
 namespace vemlo::app {
@@ -43,6 +44,12 @@ PantallaCuenta::PantallaCuenta(Estado& estado, QWidget* padre) : QWidget(padre),
   connect(salir, &QPushButton::clicked, &estado_, &Estado::salir);
   columna->addWidget(salir, 0, Qt::AlignLeft);
   columna->addStretch();
+  auto* version =
+      new QLabel(texto("Vemlo version ", "Vemlo versión ") +
+                 QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())));
+  version->setObjectName("version");
+  version->setForegroundRole(QPalette::PlaceholderText);
+  columna->addWidget(version, 0, Qt::AlignLeft);
   connect(&estado_, &Estado::cuentaCambio, this, &PantallaCuenta::ponerCuenta);
   connect(&estado_, &Estado::empresaCambio, this, &PantallaCuenta::ponerCuenta);
   connect(&estado_, &Estado::finderListoCambio, this, &PantallaCuenta::ponerFinder);
