@@ -47,7 +47,8 @@ void VentanaPrincipal::crearMenu() {
   finder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
   connect(finder, &QAction::triggered, &estado_, &Estado::abrirEnFinder);
   auto* ajustes = menu->addAction(texto("Settings…", "Ajustes…"));
-  ajustes->setShortcut(QKeySequence::Preferences);
+  ajustes->setShortcut(
+      QKeySequence(Qt::CTRL | Qt::Key_Comma));  // not every desktop binds Preferences
   connect(ajustes, &QAction::triggered, this, &VentanaPrincipal::ajustesPedidos);
   menu->addSeparator();
   auto* salir = menu->addAction(texto("Quit Vemlo", "Salir de Vemlo"));
