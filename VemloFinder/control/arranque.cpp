@@ -1,4 +1,4 @@
-// Finding and detaching vemlo-finder. The caller has threads by the time it forks (a Ctrl-C
+// Finding and starting vemlo-finder. The caller has threads by the time it forks (a Ctrl-C
 // watcher, the network), so everything the children need is made before fork and the
 // children call only async-signal-safe functions. A close-on-exec pipe brings back the errno
 // of a failed fork or exec; it closes without a word once vemlo-finder runs.
@@ -14,6 +14,9 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
+
+#include "vemlo/descriptor.h"
 
 namespace vemlo::finder {
 namespace {
@@ -64,6 +67,84 @@ bool esEjecutable(const fs::path& ruta) {
   _exit(0);
 }
 
+// `nombre` in an absolute folder of PATH (the host runs from "/", so only those name the same
+// program there).
+std::optional<fs::path> enPath(std::string_view nombre) {
+  const char* camino = std::getenv("PATH");
+  std::string_view resto = camino ? camino : "";
+  while (!resto.empty()) {
+    const auto dos = resto.find(':');
+    const fs::path carpeta(resto.substr(0, dos));
+    resto = dos == std::string_view::npos ? std::string_view() : resto.substr(dos + 1);
+    if (carpeta.is_absolute() && esEjecutable(carpeta / nombre)) return carpeta / nombre;
+  }
+  return std::nullopt;
+}
+
+// The child of salidaDe: stdout into the pipe, stdin and stderr on /dev/null.
+[[noreturn]] void ejecutarCon(const char* ruta, char* const argv[], int nulo, int escritura) {
+  sigset_t ninguna;
+  sigemptyset(&ninguna);
+  sigprocmask(SIG_SETMASK, &ninguna, nullptr);
+  if (dup2(nulo, 0) < 0 || dup2(escritura, 1) < 0 || dup2(nulo, 2) < 0) _exit(127);
+  execv(ruta, argv);
+  _exit(127);
+}
+
+// Runs `programa` with `argumentos` and waits for it; what it printed, when it ended with 0.
+std::optional<std::string> salidaDe(const fs::path& programa, std::vector<std::string> argumentos) {
+  const std::string ruta = programa.string();
+  std::vector<char*> argv{const_cast<char*>(ruta.c_str())};
+  for (auto& argumento : argumentos) argv.push_back(argumento.data());
+  argv.push_back(nullptr);
+  const Descriptor nulo(open("/dev/null", O_RDWR | O_CLOEXEC));
+  int tubo[2];
+  if (!nulo || pipe2(tubo, O_CLOEXEC) != 0) return std::nullopt;
+  const Descriptor lectura(tubo[0]);
+  const pid_t pid = fork();
+  if (pid == 0) ejecutarCon(ruta.c_str(), argv.data(), nulo.get(), tubo[1]);
+  close(tubo[1]);
+  if (pid < 0) return std::nullopt;
+  std::string salida;
+  char bloque[4096];
+  ssize_t leidos;
+  while ((leidos = read(lectura.get(), bloque, sizeof bloque)) != 0) {
+    if (leidos > 0)
+      salida.append(bloque, static_cast<std::size_t>(leidos));
+    else if (errno != EINTR)
+      break;
+  }
+  int estado = 0;
+  while (waitpid(pid, &estado, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0) return std::nullopt;
+  return salida;
+}
+
+constexpr const char* kUnidad = "vemlo-finder.service";
+
+// The program the user's systemd runs for the unit: ExecStart reads
+// "{ path=/usr/bin/vemlo-finder ; argv[]=… }". None without a user manager or the unit.
+std::optional<fs::path> programaDeLaUnidad(const fs::path& systemctl) {
+  const auto salida =
+      salidaDe(systemctl, {"--user", "show", "--property=ExecStart", "--value", kUnidad});
+  if (!salida) return std::nullopt;
+  const auto desde = salida->find("path=");
+  if (desde == std::string::npos) return std::nullopt;
+  const auto inicio = desde + 5;
+  return fs::path(salida->substr(inicio, salida->find_first_of(" ;\n", inicio) - inicio));
+}
+
+bool porLaUnidad(const fs::path& programa) {
+  if (std::getenv("VEMLO_SERVICIO")) return false;
+  const auto systemctl = enPath("systemctl");
+  if (!systemctl) return false;
+  const auto suyo = programaDeLaUnidad(*systemctl);
+  std::error_code error;
+  if (!suyo || !fs::equivalent(*suyo, programa, error)) return false;
+  return salidaDe(*systemctl, {"--user", "--no-block", "start", kUnidad}).has_value();
+}
+
 }  // namespace
 
 std::optional<fs::path> buscarAnfitrion() {
@@ -75,17 +156,13 @@ std::optional<fs::path> buscarAnfitrion() {
          {carpeta / "vemlo-finder", carpeta / ".." / "VemloFinder" / "host" / "vemlo-finder"})
       if (esEjecutable(candidato)) return candidato.lexically_normal();
   }
-  const char* camino = std::getenv("PATH");
-  std::string_view resto = camino ? camino : "";
-  while (!resto.empty()) {
-    const auto dos = resto.find(':');
-    const fs::path carpeta(resto.substr(0, dos));
-    resto = dos == std::string_view::npos ? std::string_view() : resto.substr(dos + 1);
-    // The host runs from "/", so only absolute folders name the same program there.
-    if (carpeta.is_absolute() && esEjecutable(carpeta / "vemlo-finder"))
-      return carpeta / "vemlo-finder";
-  }
-  return std::nullopt;
+  return enPath("vemlo-finder");
+}
+
+Arranque arrancarAnfitrion(const fs::path& programa) {
+  if (porLaUnidad(programa)) return Arranque::unidad;
+  arrancarDesligado(programa);
+  return Arranque::desligado;
 }
 
 void arrancarDesligado(const fs::path& programa) {

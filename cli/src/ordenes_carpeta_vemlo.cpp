@@ -67,7 +67,7 @@ void arrancarAnfitrion() {
            "No se encontró vemlo-finder, que muestra la carpeta Vemlo, junto a "
            "vemlo-cli ni en PATH."));
   try {
-    finder::arrancarDesligado(*programa);
+    finder::arrancarAnfitrion(*programa);
   } catch (const std::system_error& e) {
     throw ErrorOrden(trf("vemlo-finder could not be started: {}",
                          "No se pudo arrancar vemlo-finder: {}", {e.what()}));

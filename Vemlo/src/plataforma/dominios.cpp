@@ -23,7 +23,7 @@ void asegurarAnfitrion(const std::optional<std::filesystem::path>& anfitrion) {
   if (finder::estadoDelAnfitrion()) return;
   const auto programa = anfitrion ? anfitrion : finder::buscarAnfitrion();
   if (!programa) throw std::runtime_error("vemlo-finder was not found");
-  finder::arrancarDesligado(*programa);
+  finder::arrancarAnfitrion(*programa);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // service.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -145,6 +146,42 @@ TEST_F(ConCarpeta, UnNombreDeEmpresaNoEjecutaNada) {
   EXPECT_EQ(sh("ls", raiz).texto, "Fotos\nInformes\nLéeme.txt\nProyectos\n");
   detenerHost();
   for (const char* hecho : {"uno", "dos", "tres"}) EXPECT_FALSE(fs::exists(casa / hecho)) << hecho;
+}
+
+// Started by systemd and by the app at the same moment: one host serves, the other says so
+// and ends at once, without touching the mount.
+TEST_F(ConCarpeta, DosHostsALaVezUnoSirve) {
+  registrar("Acme");
+  const auto casa = fs::path(std::getenv("HOME"));
+  std::vector<pid_t> hosts;
+  for (const char* errores : {"errores-1", "errores-2"}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int fd = open((casa / errores).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(fd, 2);
+      execl(VEMLO_FINDER_BINARIO, "vemlo-finder", nullptr);
+      _exit(127);
+    }
+    hosts.push_back(pid);
+  }
+  int fin = 0;
+  std::size_t acabo = hosts.size();
+  ASSERT_TRUE(esperar(
+      [&] {
+        for (std::size_t i = 0; i < hosts.size(); ++i)
+          if (waitpid(hosts[i], &fin, WNOHANG) == hosts[i]) acabo = i;
+        return acabo < hosts.size();
+      },
+      10s));
+  host = hosts[1 - acabo];
+  EXPECT_TRUE(WIFEXITED(fin) && WEXITSTATUS(fin) == 0) << fin;
+  EXPECT_EQ(leer(casa / ("errores-" + std::to_string(acabo + 1))),
+            "vemlo-finder is already running\n");
+  ASSERT_TRUE(esperar([&] {
+    const auto e = estado();
+    return e.is_object() && e.at("dominios").size() == 1 && e.at("dominios")[0].at("montado");
+  })) << pedir("--estado");
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLéeme.txt\nProyectos\n");
 }
 
 TEST_F(Carpeta, UnIdentificadorQueNoEsNombreNoSeMonta) {
