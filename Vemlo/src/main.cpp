@@ -7,6 +7,7 @@
 #include "aplicacion.h"
 #include "iconos.h"
 #include "instancia.h"
+#include "medida_arranque.h"
 #include "vemlo/version.h"
 
 namespace {
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName("app.vemlo.Vemlo");
   QApplication::setWindowIcon(vemlo::app::iconoDeLaApp());
   vemlo::app::prepararIconos();
+  vemlo::app::medirArranqueSiSePide(app);
   vemlo::app::InstanciaUnica instancia;
   if (!instancia.empezar()) return 0;
   vemlo::app::Aplicacion aplicacion;

@@ -1,92 +1,68 @@
-// Thumbnails of images with libvips, which shrinks on load where the format allows it, and of
-// videos with libffmpegthumbnailer, which decodes one frame and scales and rotates it itself.
+// Local thumbnails through a module loaded on first use: libvips and libffmpegthumbnailer
+// bring some 180 shared libraries, and loading them at every start of the app would more than
+// double its start time. The module is looked for where it is installed beside the program
+// (../lib/vemlo/ from its folder), then where this build made it.
 #include "vemlo/miniaturas.h"
 
-#include <libffmpegthumbnailer/videothumbnailerc.h>
-#include <vips/vips.h>
+#include <dlfcn.h>
 
-extern "C" {
-#include <libavutil/log.h>
-}
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace vemlo {
 namespace {
 
-constexpr int lado = 400;
+namespace fs = std::filesystem;
 
-// libvips starts once per process; after that its calls are safe from any thread.
-bool vipsListo() {
-  static const bool listo = [] {
-    if (VIPS_INIT("vemlo") != 0) return false;
-    vips_cache_set_max(0);  // every thumbnail is made once: nothing is worth keeping
-    // Damaged images are to be expected among a user's files; a missing thumbnail says enough,
-    // without libvips's warnings on stderr.
-    g_log_set_handler(
-        "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
-        nullptr);
-    return true;
-  }();
-  return listo;
+// The module's entry points (extern "C" names, C++ types: built by the same compiler).
+struct Modulo {
+  std::optional<std::string> (*imagen)(std::string_view);
+  std::optional<std::string> (*video)(const std::string&);
+};
+
+std::vector<fs::path> candidatos() {
+  std::vector<fs::path> rutas;
+  std::error_code error;
+  const auto programa = fs::read_symlink("/proc/self/exe", error);
+  if (!error) rutas.push_back(programa.parent_path() / VEMLO_MODULO_INSTALADO);
+  rutas.emplace_back(VEMLO_MODULO_CONSTRUIDO);
+  return rutas;
 }
 
-std::optional<std::string> jpegDe(VipsImage* imagen) {
-  void* datos = nullptr;
-  std::size_t largo = 0;
-  // Transparent parts turn white, as on a page, instead of jpegsave's black.
-  VipsArrayDouble* blanco = vips_array_double_newv(1, 255.0);
-  const int fallo = vips_jpegsave_buffer(imagen, &datos, &largo, "Q", 80, "strip", TRUE,
-                                         "background", blanco, nullptr);
-  vips_area_unref(VIPS_AREA(blanco));
-  if (fallo != 0) return std::nullopt;
-  std::string jpeg(static_cast<const char*>(datos), largo);
-  g_free(datos);
-  return jpeg;
+// Loaded once, never unloaded; none (said once on stderr) when no candidate loads.
+std::optional<Modulo> cargar() {
+  std::string motivo;
+  for (const auto& ruta : candidatos()) {
+    void* modulo = dlopen(ruta.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!modulo) {
+      motivo = dlerror();
+      continue;
+    }
+    Modulo m{reinterpret_cast<decltype(Modulo::imagen)>(dlsym(modulo, "vemlo_miniatura_de_imagen")),
+             reinterpret_cast<decltype(Modulo::video)>(dlsym(modulo, "vemlo_miniatura_de_video"))};
+    if (m.imagen && m.video) return m;
+  }
+  std::fprintf(stderr, "vemlo: local thumbnails are unavailable: %s\n", motivo.c_str());
+  return std::nullopt;
 }
 
-// Set up for the frame at one second, JPEG quality 80 on the library's 0–10 scale, the longer
-// side at most 400 (it keeps the aspect and applies the rotation metadata itself).
-video_thumbnailer* hacedorDeVideo() {
-  video_thumbnailer* hacedor = video_thumbnailer_create();
-  video_thumbnailer_set_size(hacedor, lado, lado);
-  hacedor->maintain_aspect_ratio = 1;
-  hacedor->seek_time = const_cast<char*>("00:00:01");  // only read, and never freed by it
-  hacedor->thumbnail_image_type = Jpeg;
-  hacedor->thumbnail_image_quality = 8;
-  hacedor->prefer_embedded_metadata = 0;
-  return hacedor;
+const std::optional<Modulo>& modulo() {
+  static const std::optional<Modulo> cargado = cargar();
+  return cargado;
 }
 
 }  // namespace
 
 std::optional<std::string> miniaturaDeImagen(std::string_view bytes) {
-  if (bytes.empty() || !vipsListo()) return std::nullopt;
-  VipsImage* miniatura = nullptr;
-  // libvips only reads the bytes; its C signature just lacks the const.
-  void* datos = const_cast<char*>(bytes.data());
-  if (vips_thumbnail_buffer(datos, bytes.size(), &miniatura, lado, "height", lado, "size",
-                            VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_ERROR, nullptr) != 0) {
-    vips_error_clear();
-    return std::nullopt;
-  }
-  auto jpeg = jpegDe(miniatura);
-  g_object_unref(miniatura);
-  if (!jpeg) vips_error_clear();
-  return jpeg;
+  if (bytes.empty() || !modulo()) return std::nullopt;
+  return modulo()->imagen(bytes);
 }
 
 std::optional<std::string> miniaturaDeVideo(const std::string& direccion) {
-  // ffmpeg writes its complaints about unreadable videos to stderr; a missing thumbnail says
-  // enough.
-  av_log_set_level(AV_LOG_QUIET);
-  video_thumbnailer* hacedor = hacedorDeVideo();
-  image_data* imagen = video_thumbnailer_create_image_data();
-  std::optional<std::string> jpeg;
-  if (video_thumbnailer_generate_thumbnail_to_buffer(hacedor, direccion.c_str(), imagen) == 0 &&
-      imagen->image_data_size > 0)
-    jpeg.emplace(reinterpret_cast<const char*>(imagen->image_data_ptr), imagen->image_data_size);
-  video_thumbnailer_destroy_image_data(imagen);
-  video_thumbnailer_destroy(hacedor);
-  return jpeg;
+  if (!modulo()) return std::nullopt;
+  return modulo()->video(direccion);
 }
 
 }  // namespace vemlo
