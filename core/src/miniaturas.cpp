@@ -1,7 +1,7 @@
 // Local thumbnails through a module loaded on first use: libvips and libffmpegthumbnailer
 // bring some 180 shared libraries, and loading them at every start of the app would more than
 // double its start time. The module is looked for where it is installed beside the program
-// (../lib/vemlo/ from its folder), then where this build made it.
+// (../lib/<multiarch>/vemlo/ from its folder), then where this build made it.
 #include "vemlo/miniaturas.h"
 
 #include <dlfcn.h>
