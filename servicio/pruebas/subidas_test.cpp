@@ -1,9 +1,14 @@
 // Uploads: empty files, one signed PUT, parts direct and through the service, confirmation
 // checks, new versions, the quota and the payment flags. Each upload goes to a folder of its
 // own; taken names and unknown folders are rows in rechazos_test.cpp.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <functional>
 
 #include "comun.h"
+#include "vemlo/descriptor.h"
 
 namespace vemlo::pruebas {
 namespace {
@@ -222,6 +227,49 @@ TEST_F(Subidas, UnaSubidaConfirmadaNoAdmiteOtroPut) {
   ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId)));
   EXPECT_TRUE(esError(enviarA(*s.url, "PUT", "xyz"), 403, "permiso"));
   EXPECT_EQ(descargar(e.demo, s.archivoId), "abc");
+}
+
+// Starts a PUT of `anunciados` bytes to a signed address, sends `enviados`, stops sending and
+// waits until the service has given up on the request (it answers or closes).
+void cortarA(const std::string& url, std::size_t anunciados, const std::string& enviados) {
+  const auto sinEsquema = url.substr(url.find("//") + 2);
+  const auto ruta = sinEsquema.substr(sinEsquema.find('/'));
+  const auto anfitrion = sinEsquema.substr(0, sinEsquema.find('/'));
+  sockaddr_in direccion{};
+  direccion.sin_family = AF_INET;
+  direccion.sin_port =
+      htons(static_cast<std::uint16_t>(std::stoi(anfitrion.substr(anfitrion.find(':') + 1))));
+  inet_pton(AF_INET, "127.0.0.1", &direccion.sin_addr);
+  const Descriptor enchufe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  ASSERT_EQ(::connect(enchufe.get(), reinterpret_cast<sockaddr*>(&direccion), sizeof direccion), 0);
+  const auto pedido = "PUT " + ruta + " HTTP/1.1\r\nHost: " + anfitrion +
+                      "\r\nContent-Length: " + std::to_string(anunciados) + "\r\n\r\n" + enviados;
+  ASSERT_EQ(::send(enchufe.get(), pedido.data(), pedido.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(pedido.size()));
+  ::shutdown(enchufe.get(), SHUT_WR);
+  const timeval plazo{10, 0};
+  ::setsockopt(enchufe.get(), SOL_SOCKET, SO_RCVTIMEO, &plazo, sizeof plazo);
+  char basura[512];
+  while (::recv(enchufe.get(), basura, sizeof basura, 0) > 0) {
+  }
+}
+
+// A part sent again and cut half-way: the bytes that were in its place are partly overwritten,
+// so its earlier etag no longer confirms; sent again whole, the upload confirms with it.
+TEST_F(Subidas, UnaParteCortadaAlRehacerlaDejaDeContar) {
+  auto& e = compartido(conDirecto("si"));
+  const auto caso = carpetaNueva(e);
+  const auto bytes = bytesDePrueba(2 * 65536 + 10, 6);
+  const auto s = pedido(e.demo, caso, "cortada.bin", static_cast<std::int64_t>(bytes.size()));
+  ASSERT_TRUE(s.partes && s.partes->directo.value_or(false));
+  const auto lista = mandarPartes(e.demo, s, bytes);
+  const auto firma = e.demo.post("/v1/subidas/" + *s.versionId + "/partes/2/firmar");
+  const auto url = desdeJson<Enlace>(firma.json()).url;
+  cortarA(url, 65536, std::string(1000, 'x'));
+  EXPECT_TRUE(esError(confirmar(e.demo, *s.versionId, {{"partes", lista}}), 400, "noLlego"));
+  ASSERT_EQ(enviarA(url, "PUT", bytes.substr(65536, 65536)).estado, 200);
+  ASSERT_TRUE(esOk(confirmar(e.demo, *s.versionId, {{"partes", lista}})));
+  EXPECT_EQ(descargar(e.demo, s.archivoId), bytes);
 }
 
 // The company's quota and payment flags, and an upload request of `tamano` bytes.

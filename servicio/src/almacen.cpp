@@ -1,17 +1,20 @@
 // Blob storage. Names are always random ids chosen here, never anything a client sent, so no
 // request reaches outside the blob folder. Writes go through a 1 MiB buffer; reads are
-// positioned reads of 1 MiB handed to the socket as the client takes them.
+// positioned reads of 1 MiB handed to the socket as the client takes them. The parts of an
+// upload are written in place into one file of the whole size, which confirmation renames.
 #include "almacen.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <stdexcept>
 
 #include "cripto.h"
 #include "http.h"
+#include "vemlo/descriptor.h"
 
 namespace vemlo::servicio {
 namespace {
@@ -27,6 +30,48 @@ bool escribirTodo(int fd, const char* datos, std::size_t n) {
     n -= static_cast<std::size_t>(escritos);
   }
   return true;
+}
+
+bool escribirEn(int fd, const char* datos, std::size_t n, std::int64_t en) {
+  while (n > 0) {
+    const auto escritos = ::pwrite(fd, datos, n, en);
+    if (escritos < 0 && errno == EINTR) continue;
+    if (escritos <= 0) return false;
+    datos += escritos;
+    en += escritos;
+    n -= static_cast<std::size_t>(escritos);
+  }
+  return true;
+}
+
+// Streams a request body through `escribir(datos, n, desdeElPrincipio)` in blocks of up to
+// 1 MiB, hashing it on the way: one pass over the bytes. More than `maximo`: "datos" (413).
+template <class Escribir>
+Recibido recibirCon(const httplib::ContentReader& lector, std::int64_t maximo, Escribir escribir) {
+  Resumen resumen;
+  std::vector<char> buffer;
+  buffer.reserve(bloque);
+  std::int64_t total = 0;
+  std::int64_t escrito = 0;
+  bool falloDisco = false;
+  const auto vaciar = [&] {
+    falloDisco = falloDisco || !escribir(buffer.data(), buffer.size(), escrito);
+    escrito += static_cast<std::int64_t>(buffer.size());
+    buffer.clear();
+  };
+  const bool completo = lector([&](const char* datos, std::size_t n) {
+    total += static_cast<std::int64_t>(n);
+    if (total > maximo || falloDisco) return true;  // read on and drop, to keep the connection
+    resumen.sumar(datos, n);
+    buffer.insert(buffer.end(), datos, datos + n);
+    if (buffer.size() >= bloque) vaciar();
+    return true;
+  });
+  if (!completo) throw std::runtime_error("el cuerpo no llegó entero");
+  if (total > maximo) fallar(413, "datos");
+  vaciar();
+  if (falloDisco) throw std::runtime_error("no se pudo escribir el blob");
+  return {"", total, "\"" + resumen.hexFinal() + "\""};
 }
 
 // A file being written: removed unless `terminar` renames it into place.
@@ -107,29 +152,42 @@ std::filesystem::path rutaBlob(const std::string& blobId) {
   return entorno().blobs / blobId;
 }
 
+std::filesystem::path rutaParcial(const std::string& blobId) {
+  return entorno().blobs / ("parcial-" + blobId);
+}
+
 Recibido recibirBlob(const httplib::ContentReader& lector, std::int64_t maximo) {
   Temporal temporal;
-  Resumen resumen;
-  std::vector<char> buffer;
-  buffer.reserve(bloque);
-  std::int64_t total = 0;
-  bool falloDisco = false;
-  const bool completo = lector([&](const char* datos, std::size_t n) {
-    total += static_cast<std::int64_t>(n);
-    if (total > maximo || falloDisco) return true;  // read on and drop, to keep the connection
-    resumen.sumar(datos, n);
-    buffer.insert(buffer.end(), datos, datos + n);
-    if (buffer.size() >= bloque) {
-      falloDisco = !escribirTodo(temporal.fd(), buffer.data(), buffer.size());
-      buffer.clear();
-    }
-    return true;
+  auto recibido = recibirCon(lector, maximo, [&](const char* datos, std::size_t n, std::int64_t) {
+    return escribirTodo(temporal.fd(), datos, n);
   });
-  if (!completo) throw std::runtime_error("el cuerpo no llegó entero");
-  if (total > maximo) fallar(413, "datos");
-  if (falloDisco || !escribirTodo(temporal.fd(), buffer.data(), buffer.size()))
-    throw std::runtime_error("no se pudo escribir el blob");
-  return {temporal.terminar(), total, "\"" + resumen.hexFinal() + "\""};
+  recibido.blobId = temporal.terminar();
+  return recibido;
+}
+
+Recibido recibirParteEn(const std::string& blobId, std::int64_t tamanoTotal, std::int64_t desde,
+                        std::int64_t hueco, const httplib::ContentReader& lector,
+                        std::int64_t maximo) {
+  const Descriptor fd(::open(rutaParcial(blobId).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  // The whole file's room at once: parts then land in place, in any order, without gaps to fill.
+  if (!fd || ::posix_fallocate(fd.get(), 0, tamanoTotal) != 0)
+    throw std::runtime_error("no se pudo preparar " + rutaParcial(blobId).string());
+  auto recibido =
+      recibirCon(lector, maximo, [&](const char* datos, std::size_t n, std::int64_t en) {
+        // Bytes past the part's room are counted, not written: "noLlego" judges them.
+        const auto cabe = std::clamp<std::int64_t>(hueco - en, 0, static_cast<std::int64_t>(n));
+        return escribirEn(fd.get(), datos, static_cast<std::size_t>(cabe), desde + en);
+      });
+  recibido.blobId = blobId;
+  return recibido;
+}
+
+void terminarEnsamblado(const std::string& blobId) {
+  std::error_code error;
+  std::filesystem::rename(rutaParcial(blobId), rutaBlob(blobId), error);
+  // Renamed by an earlier confirmation that failed afterwards: already in place.
+  if (error && !std::filesystem::exists(rutaBlob(blobId)))
+    throw std::runtime_error("falta el archivo de la subida " + blobId);
 }
 
 std::string guardarBlob(const std::string& bytes) {
@@ -139,23 +197,10 @@ std::string guardarBlob(const std::string& bytes) {
   return temporal.terminar();
 }
 
-std::string unirBlobs(const std::vector<std::string>& blobs) {
-  Temporal temporal;
-  for (const auto& blobId : blobs) {
-    const int origen = ::open(rutaBlob(blobId).c_str(), O_RDONLY | O_CLOEXEC);
-    if (origen < 0) throw std::runtime_error("falta una parte");
-    ssize_t copiados = 0;
-    do copiados = ::copy_file_range(origen, nullptr, temporal.fd(), nullptr, 1 << 30, 0);
-    while (copiados > 0);
-    ::close(origen);
-    if (copiados < 0) throw std::runtime_error("no se pudieron unir las partes");
-  }
-  return temporal.terminar();
-}
-
 void borrarBlob(const std::string& blobId) {
   std::error_code error;
   std::filesystem::remove(rutaBlob(blobId), error);
+  std::filesystem::remove(rutaParcial(blobId), error);
 }
 
 std::string sinComillas(std::string etag) {

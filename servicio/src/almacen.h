@@ -1,6 +1,7 @@
 // File bytes on disk: blobs under <datos>/blobs named by random ids, written from request
 // bodies as they stream in (temporary file, then renamed into place) and served back from
-// disk with byte ranges.
+// disk with byte ranges. An upload in parts is assembled in place in "parcial-<id>", which
+// becomes blob <id> when the upload is confirmed.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +20,21 @@ struct Recibido {
 };
 
 std::filesystem::path rutaBlob(const std::string& blobId);
+std::filesystem::path rutaParcial(const std::string& blobId);
 
 // Streams the request body into a new blob. More than `maximo` bytes: "datos" (413).
 Recibido recibirBlob(const httplib::ContentReader& lector, std::int64_t maximo);
 // Writes `bytes` as a new blob and answers its id.
 std::string guardarBlob(const std::string& bytes);
-// One new blob made of `blobs` end to end.
-std::string unirBlobs(const std::vector<std::string>& blobs);
+// Streams one part's body into blob `blobId`'s assembly file (made, with room for
+// `tamanoTotal` bytes, by the first part) at `desde`, writing at most `hueco` bytes; answers
+// the bytes received and their etag. More than `maximo` bytes: "datos" (413).
+Recibido recibirParteEn(const std::string& blobId, std::int64_t tamanoTotal, std::int64_t desde,
+                        std::int64_t hueco, const httplib::ContentReader& lector,
+                        std::int64_t maximo);
+// The assembly file becomes blob `blobId` (already done by an earlier call: nothing).
+void terminarEnsamblado(const std::string& blobId);
+// Removes the blob, or its assembly file.
 void borrarBlob(const std::string& blobId);
 
 // Answers the blob's bytes (or the one range the request asks for), streamed from disk.

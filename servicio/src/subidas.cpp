@@ -1,11 +1,14 @@
 // Uploads. POST /v1/subidas reserves the file (a new file stays invisible until its first
-// confirmation) and a version; bytes arrive through a signed PUT, signed direct parts or
-// parts through the service, each streamed to its own blob; the confirmation checks what
-// arrived, joins parts, makes the thumbnail and swaps the file's bytes in one transaction.
+// confirmation) and a version; bytes arrive through a signed PUT, streamed to a blob of its
+// own, or through signed direct parts or parts through the service, each written in place into
+// the version's one assembly file; the confirmation checks what arrived, renames the assembly
+// into place, makes the thumbnail and swaps the file's bytes in one transaction.
 #include "subidas.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "almacen.h"
@@ -46,6 +49,48 @@ Version versionPropia(const std::string& usuario, const std::string& id) {
   auto version = leerVersion(id);
   if (!version || version->usuarioId != usuario) noExiste();
   return std::move(*version);
+}
+
+// The parts being received, one writer per part: a part sent again while its first attempt
+// still streams waits for it, so that the bytes in place are always those of the attempt whose
+// etag is recorded.
+class PartesEnCurso {
+ public:
+  class Turno {
+   public:
+    Turno(PartesEnCurso& dueno, std::pair<std::string, std::int64_t> parte)
+        : dueno_(dueno), parte_(std::move(parte)) {
+      std::unique_lock bloqueo(dueno_.candado_);
+      dueno_.libre_.wait(bloqueo, [&] { return !dueno_.ocupadas_.contains(parte_); });
+      dueno_.ocupadas_.insert(parte_);
+    }
+    ~Turno() {
+      {
+        const std::lock_guard bloqueo(dueno_.candado_);
+        dueno_.ocupadas_.erase(parte_);
+      }
+      dueno_.libre_.notify_all();
+    }
+    Turno(const Turno&) = delete;
+    Turno& operator=(const Turno&) = delete;
+
+   private:
+    PartesEnCurso& dueno_;
+    std::pair<std::string, std::int64_t> parte_;
+  };
+
+ private:
+  std::mutex candado_;
+  std::condition_variable libre_;
+  std::set<std::pair<std::string, std::int64_t>> ocupadas_;
+};
+
+PartesEnCurso partesEnCurso;
+
+// The bytes part `n` covers: all parts have tamanoParte bytes but the last, which has the rest.
+std::int64_t huecoDe(const Version& version, std::int64_t n) {
+  return n < version.total ? version.tamanoParte
+                           : version.tamano - (version.total - 1) * version.tamanoParte;
 }
 
 bool directoSiguiente() {
@@ -137,11 +182,14 @@ void iniciar(const httplib::Request& req, httplib::Response& res) {
     const std::int64_t total = unica ? 1 : (tamano + opciones.parte - 1) / opciones.parte;
     const bool directo = !unica && directoSiguiente();
     pedido.versionId = nuevoId();
+    // Parts are assembled in the blob named here; a single PUT brings a blob of its own.
+    const std::optional<std::string> ensamblado =
+        unica ? std::nullopt : std::optional<std::string>(nuevoId());
     Sentencia(
         "INSERT INTO versiones(id, archivoId, usuarioId, tamano, tipo, creadaMs, tamanoParte, "
-        "total, directo) VALUES(?,?,?,?,?,?,?,?,?)",
+        "total, directo, blobId) VALUES(?,?,?,?,?,?,?,?,?,?)",
         *pedido.versionId, archivoId, usuario, tamano, tipo, ahoraMs(), unica ? 0 : opciones.parte,
-        total, directo)
+        total, directo, ensamblado)
         .ejecutar();
     if (unica)
       pedido.url = entorno().base + "/almacen/subir/" +
@@ -154,36 +202,56 @@ void iniciar(const httplib::Request& req, httplib::Response& res) {
   responderJson(res, aJson(pedido));
 }
 
-// Stores one part (or the single body, n = 0) of an open upload; answers its etag.
-std::string recibirParte(const Version& version, std::int64_t n,
-                         const httplib::ContentReader& lector) {
-  if (n < 0 || n > version.total || (n == 0) != (version.tamanoParte == 0)) datosMal();
-  const auto recibido =
-      recibirBlob(lector, (n == 0 ? version.tamano : version.tamanoParte) + holgura);
+// Stores the single body of an open upload as its blob; answers its etag.
+std::string recibirUnico(const Version& version, const httplib::ContentReader& lector) {
+  const auto recibido = recibirBlob(lector, version.tamano + holgura);
   std::optional<std::string> anterior;
   {
     Transaccion transaccion;
-    if (!leerVersion(version.id)) {
+    const auto ahora = leerVersion(version.id);
+    if (!ahora) {
       borrarBlob(recibido.blobId);
       noExiste();
     }
-    if (n == 0) {
-      anterior = leerVersion(version.id)->blobId;
-      Sentencia("UPDATE versiones SET blobId=?, etag=?, recibidos=? WHERE id=?", recibido.blobId,
-                recibido.etag, recibido.tamano, version.id)
-          .ejecutar();
-    } else {
-      Sentencia previa("SELECT blobId FROM partes WHERE versionId=? AND n=?", version.id, n);
-      if (previa.fila()) anterior = previa.texto(0);
-      Sentencia(
-          "INSERT OR REPLACE INTO partes(versionId, n, blobId, tamano, etag) VALUES(?,?,?,?,?)",
-          version.id, n, recibido.blobId, recibido.tamano, recibido.etag)
-          .ejecutar();
-    }
+    anterior = ahora->blobId;
+    Sentencia("UPDATE versiones SET blobId=?, etag=?, recibidos=? WHERE id=?", recibido.blobId,
+              recibido.etag, recibido.tamano, version.id)
+        .ejecutar();
     transaccion.confirmar();
   }
   if (anterior) borrarBlob(*anterior);
   return recibido.etag;
+}
+
+// Writes part `n` in place. Its earlier record goes first, so that an attempt cut half-way
+// leaves the part missing rather than recorded with bytes that are no longer there.
+std::string recibirEnsamblada(const Version& version, std::int64_t n,
+                              const httplib::ContentReader& lector) {
+  if (!version.blobId) noExiste();  // an upload begun before parts were assembled in place
+  const PartesEnCurso::Turno turno(partesEnCurso, {version.id, n});
+  {
+    Transaccion transaccion;
+    if (!leerVersion(version.id)) noExiste();
+    Sentencia("DELETE FROM partes WHERE versionId=? AND n=?", version.id, n).ejecutar();
+    transaccion.confirmar();
+  }
+  const auto recibido =
+      recibirParteEn(*version.blobId, version.tamano, (n - 1) * version.tamanoParte,
+                     huecoDe(version, n), lector, version.tamanoParte + holgura);
+  Transaccion transaccion;
+  if (!leerVersion(version.id)) noExiste();
+  Sentencia("INSERT OR REPLACE INTO partes(versionId, n, blobId, tamano, etag) VALUES(?,?,?,?,?)",
+            version.id, n, recibido.blobId, recibido.tamano, recibido.etag)
+      .ejecutar();
+  transaccion.confirmar();
+  return recibido.etag;
+}
+
+// Stores one part (or the single body, n = 0) of an open upload; answers its etag.
+std::string recibirParte(const Version& version, std::int64_t n,
+                         const httplib::ContentReader& lector) {
+  if (n < 0 || n > version.total || (n == 0) != (version.tamanoParte == 0)) datosMal();
+  return n == 0 ? recibirUnico(version, lector) : recibirEnsamblada(version, n, lector);
 }
 
 void subirFirmado(const httplib::Request& req, httplib::Response& res,
@@ -214,9 +282,9 @@ void firmarParte(const httplib::Request& req, httplib::Response& res) {
                                   firmar("parte", version.id, n, vidaFirmaSubida)}});
 }
 
-// The part blobs in order when the list names every part once, with the etags that arrived
-// and sizes that add up to the file; "noLlego" otherwise.
-std::vector<std::string> partesCompletas(const Version& version, const nlohmann::json& lista) {
+// Passes when the list names every part once, with the etags that arrived, each part with
+// exactly the bytes of its place; "noLlego" otherwise.
+void comprobarPartes(const Version& version, const nlohmann::json& lista) {
   if (!lista.is_array()) datosMal();
   std::map<std::int64_t, std::string> dichas;
   for (const auto& parte : lista) {
@@ -225,38 +293,31 @@ std::vector<std::string> partesCompletas(const Version& version, const nlohmann:
     if (!dichas.emplace(n, sinComillas(texto(parte, "etag"))).second) fallar(400, "noLlego");
   }
   if (static_cast<std::int64_t>(dichas.size()) != version.total) fallar(400, "noLlego");
-  std::vector<std::string> blobs;
-  std::int64_t suma = 0;
   for (const auto& [n, etag] : dichas) {
-    Sentencia parte("SELECT blobId, tamano, etag FROM partes WHERE versionId=? AND n=?", version.id,
-                    n);
-    if (!parte.fila() || !igualesSeguro(sinComillas(parte.texto(2)), etag)) fallar(400, "noLlego");
-    blobs.push_back(parte.texto(0));
-    suma += parte.entero(1);
+    Sentencia parte("SELECT tamano, etag FROM partes WHERE versionId=? AND n=?", version.id, n);
+    if (!parte.fila() || !igualesSeguro(sinComillas(parte.texto(1)), etag) ||
+        parte.entero(0) != huecoDe(version, n))
+      fallar(400, "noLlego");
   }
-  if (suma != version.tamano) fallar(400, "noLlego");
-  return blobs;
 }
 
 void confirmar(const httplib::Request& req, httplib::Response& res) {
   const std::string usuario = usuarioDeSesion(req);
   const auto cuerpo = cuerpoJson(req);
   const auto version = versionPropia(usuario, req.matches[1]);
-  std::vector<std::string> partes;
-  std::string blobId;
+  if (!version.blobId) fallar(400, "noLlego");
+  const std::string blobId = *version.blobId;
   if (version.tamanoParte == 0) {
-    if (!version.blobId || version.recibidos != version.tamano) fallar(400, "noLlego");
-    blobId = *version.blobId;
+    if (version.recibidos != version.tamano) fallar(400, "noLlego");
   } else {
-    partes = partesCompletas(
-        version, cuerpo.contains("partes") ? cuerpo["partes"] : nlohmann::json::array());
-    blobId = unirBlobs(partes);
+    comprobarPartes(version,
+                    cuerpo.contains("partes") ? cuerpo["partes"] : nlohmann::json::array());
+    terminarEnsamblado(blobId);
   }
   const auto miniaturaId = hacerMiniatura(blobId, version.tipo);
   Transaccion transaccion;
   auto sueltos = std::vector<std::string>();
   if (!leerVersion(version.id)) {
-    if (!partes.empty()) borrarBlob(blobId);
     if (miniaturaId) borrarBlob(*miniaturaId);
     noExiste();
   }
@@ -268,7 +329,6 @@ void confirmar(const httplib::Request& req, httplib::Response& res) {
   Sentencia("DELETE FROM versiones WHERE id=?", version.id).ejecutar();
   Sentencia("DELETE FROM firmas WHERE objetoId=?", version.id).ejecutar();
   transaccion.confirmar();
-  for (const auto& blob : partes) borrarBlob(blob);
   for (const auto& blob : sueltos) borrarBlob(blob);
   responderOk(res);
 }
