@@ -5,6 +5,7 @@
 #include "almacen.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +43,16 @@ bool escribirEn(int fd, const char* datos, std::size_t n, std::int64_t en) {
     n -= static_cast<std::size_t>(escritos);
   }
   return true;
+}
+
+// Room for [desde, desde + largo) and a file at least that long. Where the filesystem cannot
+// allocate ahead, the size alone.
+bool reservar(int fd, std::int64_t desde, std::int64_t largo) {
+  if (::fallocate(fd, 0, desde, largo) == 0) return true;
+  if (errno != EOPNOTSUPP) return false;
+  struct stat datos {};
+  if (::fstat(fd, &datos) != 0) return false;
+  return datos.st_size >= desde + largo || ::ftruncate(fd, desde + largo) == 0;
 }
 
 // Streams a request body through `escribir(datos, n, desdeElPrincipio)` in blocks of up to
@@ -165,12 +176,11 @@ Recibido recibirBlob(const httplib::ContentReader& lector, std::int64_t maximo) 
   return recibido;
 }
 
-Recibido recibirParteEn(const std::string& blobId, std::int64_t tamanoTotal, std::int64_t desde,
-                        std::int64_t hueco, const httplib::ContentReader& lector,
-                        std::int64_t maximo) {
+Recibido recibirParteEn(const std::string& blobId, std::int64_t desde, std::int64_t hueco,
+                        const httplib::ContentReader& lector, std::int64_t maximo) {
   const Descriptor fd(::open(rutaParcial(blobId).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-  // The whole file's room at once: parts then land in place, in any order, without gaps to fill.
-  if (!fd || ::posix_fallocate(fd.get(), 0, tamanoTotal) != 0)
+  // The part's own room: parts then land in place, in any order, and the last makes the size.
+  if (!fd || !reservar(fd.get(), desde, hueco))
     throw std::runtime_error("no se pudo preparar " + rutaParcial(blobId).string());
   auto recibido =
       recibirCon(lector, maximo, [&](const char* datos, std::size_t n, std::int64_t en) {

@@ -26,12 +26,11 @@ std::filesystem::path rutaParcial(const std::string& blobId);
 Recibido recibirBlob(const httplib::ContentReader& lector, std::int64_t maximo);
 // Writes `bytes` as a new blob and answers its id.
 std::string guardarBlob(const std::string& bytes);
-// Streams one part's body into blob `blobId`'s assembly file (made, with room for
-// `tamanoTotal` bytes, by the first part) at `desde`, writing at most `hueco` bytes; answers
-// the bytes received and their etag. More than `maximo` bytes: "datos" (413).
-Recibido recibirParteEn(const std::string& blobId, std::int64_t tamanoTotal, std::int64_t desde,
-                        std::int64_t hueco, const httplib::ContentReader& lector,
-                        std::int64_t maximo);
+// Streams one part's body into blob `blobId`'s assembly file (made by the first part to
+// arrive) at `desde`, writing at most `hueco` bytes, for which it makes room first; answers the
+// bytes received and their etag. More than `maximo` bytes: "datos" (413).
+Recibido recibirParteEn(const std::string& blobId, std::int64_t desde, std::int64_t hueco,
+                        const httplib::ContentReader& lector, std::int64_t maximo);
 // The assembly file becomes blob `blobId` (already done by an earlier call: nothing).
 void terminarEnsamblado(const std::string& blobId);
 // Removes the blob, or its assembly file.

@@ -235,9 +235,8 @@ std::string recibirEnsamblada(const Version& version, std::int64_t n,
     Sentencia("DELETE FROM partes WHERE versionId=? AND n=?", version.id, n).ejecutar();
     transaccion.confirmar();
   }
-  const auto recibido =
-      recibirParteEn(*version.blobId, version.tamano, (n - 1) * version.tamanoParte,
-                     huecoDe(version, n), lector, version.tamanoParte + holgura);
+  const auto recibido = recibirParteEn(*version.blobId, (n - 1) * version.tamanoParte,
+                                       huecoDe(version, n), lector, version.tamanoParte + holgura);
   Transaccion transaccion;
   if (!leerVersion(version.id)) noExiste();
   Sentencia("INSERT OR REPLACE INTO partes(versionId, n, blobId, tamano, etag) VALUES(?,?,?,?,?)",
