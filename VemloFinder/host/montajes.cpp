@@ -1,4 +1,4 @@
-// Reading mountinfo and detaching stale mounts.
+// Reading mountinfo, detaching stale mounts, and the mount's read-ahead.
 #include "montajes.h"
 
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -36,25 +37,55 @@ std::string sinEscapes(std::string_view campo) {
   return texto;
 }
 
-// True for one line of mountinfo that is a mount of ours at `punto`.
-bool esNuestro(const std::string& linea, const std::string& punto, uid_t usuario) {
+// The fields of one mountinfo line that matter here; none for a line of another shape.
+struct Montaje {
+  std::string dispositivo;  // "major:minor"
+  std::string lugar;        // unescaped
+  std::string tipo;
+  std::string opciones;
+};
+
+std::optional<Montaje> leerMontaje(const std::string& linea) {
   std::istringstream campos(linea);
-  std::string campo, lugar;
-  for (int i = 0; i < 5 && campos >> campo; ++i) lugar = campo;  // the fifth is the point
+  std::string campo;
+  std::vector<std::string> primeros;
+  for (int i = 0; i < 5 && campos >> campo; ++i) primeros.push_back(campo);
   while (campos >> campo && campo != "-") {
   }
-  std::string tipo, origen, opciones;
-  if (!(campos >> tipo >> origen >> opciones)) return false;
-  const auto dueno = "user_id=" + std::to_string(usuario);
-  return tipo == "fuse.vemlo" && sinEscapes(lugar) == punto &&
-         ("," + opciones + ",").find("," + dueno + ",") != std::string::npos;
+  Montaje m;
+  if (primeros.size() < 5 || !(campos >> m.tipo >> campo >> m.opciones)) return std::nullopt;
+  m.dispositivo = primeros[2];
+  m.lugar = sinEscapes(primeros[4]);
+  return m;
 }
 
-std::size_t montajesAqui(const fs::path& punto) {
+// True for a mount of ours at `punto`.
+bool esNuestro(const Montaje& m, const std::string& punto, uid_t usuario) {
+  const auto dueno = "user_id=" + std::to_string(usuario);
+  return m.tipo == "fuse.vemlo" && m.lugar == punto &&
+         ("," + m.opciones + ",").find("," + dueno + ",") != std::string::npos;
+}
+
+// Our mounts at `punto`, bottom first.
+std::vector<Montaje> nuestros(std::string_view mountinfo, const fs::path& punto, uid_t usuario) {
+  std::vector<Montaje> encontrados;
+  std::istringstream lineas{std::string(mountinfo)};
+  for (std::string linea; std::getline(lineas, linea);) {
+    auto m = leerMontaje(linea);
+    if (m && esNuestro(*m, punto.string(), usuario)) encontrados.push_back(std::move(*m));
+  }
+  return encontrados;
+}
+
+std::string mountinfo() {
   std::ifstream archivo("/proc/self/mountinfo");
   std::stringstream texto;
   texto << archivo.rdbuf();
-  return montajesEn(texto.str(), punto, getuid());
+  return texto.str();
+}
+
+std::size_t montajesAqui(const fs::path& punto) {
+  return montajesEn(mountinfo(), punto, getuid());
 }
 
 // fusermount3 -u -z for a user without the right to unmount; its exit status.
@@ -79,11 +110,24 @@ int fusermount(const fs::path& punto) {
 }  // namespace
 
 std::size_t montajesEn(std::string_view mountinfo, const fs::path& punto, uid_t usuario) {
-  std::size_t cuantos = 0;
-  std::istringstream lineas{std::string(mountinfo)};
-  for (std::string linea; std::getline(lineas, linea);)
-    if (esNuestro(linea, punto.string(), usuario)) ++cuantos;
-  return cuantos;
+  return nuestros(mountinfo, punto, usuario).size();
+}
+
+std::optional<std::string> dispositivoDe(std::string_view mountinfo, const fs::path& punto,
+                                         uid_t usuario) {
+  auto encontrados = nuestros(mountinfo, punto, usuario);
+  if (encontrados.empty()) return std::nullopt;
+  return encontrados.back().dispositivo;
+}
+
+bool ampliarLecturaAnticipada(const fs::path& punto, unsigned kib) {
+  const auto dispositivo = dispositivoDe(mountinfo(), punto, getuid());
+  if (!dispositivo || dispositivo->find_first_not_of("0123456789:") != std::string::npos)
+    return false;
+  std::ofstream ajuste("/sys/class/bdi/" + *dispositivo + "/read_ahead_kb");
+  ajuste << kib;
+  ajuste.flush();
+  return static_cast<bool>(ajuste);
 }
 
 bool desprender(const fs::path& punto) {

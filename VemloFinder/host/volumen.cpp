@@ -354,6 +354,7 @@ void Volumen::montar() {
     throw Motivo("montaje", "cannot mount at " + e_->punto.string());
   }
   e_->sesion = sesion;
+  ampliarLecturaAnticipada(e_->punto, 1024);  // where allowed (root); else the kernel's 128 KiB
   e_->avisador = std::jthread([e = e_.get()](std::stop_token parar) { e->avisar(parar); });
   e_->bucle = std::jthread([sesion] {
     auto* config = fuse_loop_cfg_create();

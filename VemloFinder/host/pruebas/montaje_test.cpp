@@ -1,5 +1,7 @@
 // The Vemlo folder as people use it: standard tools on a real FUSE mount served by
 // vemlo-finder, checked against the reference service.
+#include <unistd.h>
+
 #include <fstream>
 
 #include "carpeta.h"
@@ -24,6 +26,15 @@ TEST_F(Carpeta, ListarYLeer) {
   const auto original = local("playa.jpg", *enServicio("Fotos/playa.jpg"));
   EXPECT_EQ(enMontaje("cmp Fotos/playa.jpg " + original).estado, 0);
   EXPECT_EQ(enMontaje("cmp Fotos/playa.jpg " + original).estado, 0);  // now from the cache
+}
+
+// Sequential readers get 1 MiB requests: the mount's read-ahead is raised where the host may.
+TEST_F(Carpeta, LaLecturaAnticipadaEsDeUnMega) {
+  const auto dispositivo = dispositivoDe(leer("/proc/self/mountinfo"), punto(), getuid());
+  ASSERT_TRUE(dispositivo);
+  const auto ajuste = "/sys/class/bdi/" + *dispositivo + "/read_ahead_kb";
+  if (access(ajuste.c_str(), W_OK) != 0) GTEST_SKIP() << ajuste << " is not ours to change";
+  EXPECT_EQ(leer(ajuste), "1024\n");
 }
 
 TEST_F(Carpeta, CopiarArchivosYCarpetas) {
