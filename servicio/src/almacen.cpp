@@ -12,6 +12,7 @@
 #include <charconv>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "cripto.h"
 #include "http.h"

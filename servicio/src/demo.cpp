@@ -3,6 +3,7 @@
 #include "demo.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "almacen.h"
 #include "base.h"

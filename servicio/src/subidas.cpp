@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "almacen.h"
 #include "arbol.h"
