@@ -1,7 +1,9 @@
-// The staging store on disk: "copias/<clave>" holds an entry's bytes and
-// "registros/<clave>.json" its facts. An entry exists once its record does, and a record is
-// only ever written whole (temporary file, sync, rename, sync of the folder) after its copy
-// reached the disk. Bytes without a usable record go to "huerfanos/": they are the user's.
+// The staging store on disk: "copias/<clave>" holds an entry's bytes and the journal "diario"
+// its facts, one JSON line per record written (a whole record, or {"quitar": clave}); the
+// last line of a clave decides. An entry exists once its record does, and a record reaches
+// the journal only after its copy reached the disk. Each start folds the journal into a
+// fresh one. Bytes without a usable record go to "huerfanos/": they are the user's. Earlier
+// versions kept one file per record in "registros/": those are read once and folded in.
 #include "pendientes.h"
 
 #include <fcntl.h>
@@ -57,9 +59,21 @@ namespace {
   throw fs::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
 
+// The journal grows by a line per change and is folded again past this many bytes beyond
+// what its live entries take.
+constexpr std::uint64_t holguraDiario = 1 << 20;
+constexpr std::uint64_t bytesPorEntrada = 512;
+
 void crearCarpeta(const fs::path& carpeta) {
   if (carpeta.has_parent_path()) fs::create_directories(carpeta.parent_path());
   if (::mkdir(carpeta.c_str(), 0700) != 0 && errno != EEXIST) fallaArchivo("mkdir", carpeta);
+}
+
+// Creates the store's folders; the journal's path.
+fs::path prepararCarpeta(const fs::path& carpeta) {
+  crearCarpeta(carpeta);
+  for (const char* parte : {"copias", "huerfanos"}) crearCarpeta(carpeta / parte);
+  return carpeta / "diario";
 }
 
 void borrar(const fs::path& ruta) {
@@ -102,32 +116,45 @@ void validar(const Pendiente& p) {
     throw std::invalid_argument("texto que no es UTF-8 en el pendiente " + p.clave);
 }
 
-// The record in `texto` when it is one, and for the clave `clave`.
-std::optional<Ficha> fichaDe(const std::string& texto, const std::string& clave) {
-  const auto json = nlohmann::json::parse(texto, nullptr, false);
+// The record in `json` when it is one, with a clave of the store's shape.
+std::optional<Ficha> fichaDe(const nlohmann::json& json) {
   if (json.is_discarded()) return std::nullopt;
   try {
     auto ficha = desdeJson<Ficha>(json);
-    if (ficha.clave != clave) return std::nullopt;
+    if (!esClave(ficha.clave)) return std::nullopt;
     return ficha;
   } catch (const ErrorDecodificacion&) {
     return std::nullopt;
   }
 }
 
+Pendiente pendienteDe(const Ficha& f) {
+  return {f.clave, f.id, f.padre, f.nombre, f.intentos, f.ultimoFallo, false};
+}
+
+std::string lineaDe(const Pendiente& p, std::int64_t orden) {
+  const Ficha ficha{p.clave, p.id, p.padre, p.nombre, p.intentos, p.ultimoFallo, orden};
+  return aJson(ficha).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string lineaQuitar(const std::string& clave) {
+  return nlohmann::json{{"quitar", clave}}.dump();
+}
+
 }  // namespace
 
-Pendientes::Pendientes(fs::path carpeta) : carpeta_(std::move(carpeta)) {
-  crearCarpeta(carpeta_);
-  for (const char* parte : {"copias", "registros", "huerfanos"}) crearCarpeta(carpeta_ / parte);
-  std::vector<fs::path> registros;
-  for (const auto& elemento : fs::directory_iterator(carpeta_ / "registros"))
-    if (!elemento.is_directory()) registros.push_back(elemento.path());
-  for (const auto& ruta : registros) leerRegistro(ruta);
+Pendientes::Pendientes(fs::path carpeta)
+    : carpeta_(std::move(carpeta)), diario_(prepararCarpeta(carpeta_), carpeta_ / "copias") {
+  leerRegistrosViejos();
+  for (const auto& linea : Diario::leer(carpeta_ / "diario")) aplicar(linea);
+  std::erase_if(entradas_, [&](const auto& entrada) { return !esArchivo(copia(entrada.first)); });
   std::vector<fs::path> copias;
   for (const auto& elemento : fs::directory_iterator(carpeta_ / "copias"))
     if (!entradas_.contains(elemento.path().filename().string())) copias.push_back(elemento.path());
   for (const auto& ruta : copias) apartar(ruta);
+  diario_.esperar(diario_.reescribir(lineasVivas()));
+  // Folded into the journal now: the old records can go.
+  fs::remove_all(carpeta_ / "registros");
 }
 
 fs::path Pendientes::nuevaCopia(std::string& clave) {
@@ -141,26 +168,22 @@ fs::path Pendientes::nuevaCopia(std::string& clave) {
 }
 
 void Pendientes::confirmar(const Pendiente& pendiente) {
-  validar(pendiente);
-  sincronizarCopia(pendiente.clave);
-  registrar(pendiente);
+  esperar(registrar(pendiente));
 }
 
-void Pendientes::sincronizarCopia(const std::string& clave) const {
-  // The bytes, and their name in "copias/", reach the disk before the record can exist.
-  sincronizar(copia(clave));
-  sincronizar(carpeta_ / "copias");
-}
-
-void Pendientes::registrar(const Pendiente& pendiente) {
+Pendientes::Turno Pendientes::registrar(const Pendiente& pendiente) {
   validar(pendiente);
   std::lock_guard candado(candado_);
   const auto existente = entradas_.find(pendiente.clave);
   const bool hay = existente != entradas_.end();
   const auto orden = hay ? existente->second.orden : orden_ + 1;
-  escribirRegistro(pendiente, orden);
   orden_ = std::max(orden_, orden);
   entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1};
+  return diario_.anotar(lineaDe(pendiente, orden), copia(pendiente.clave));
+}
+
+void Pendientes::esperar(Turno turno) {
+  diario_.esperar(turno);
 }
 
 void Pendientes::actualizar(const Pendiente& pendiente) {
@@ -169,8 +192,8 @@ void Pendientes::actualizar(const Pendiente& pendiente) {
   const auto entrada = entradas_.find(pendiente.clave);
   if (entrada == entradas_.end())
     throw std::out_of_range("no hay un pendiente con la clave " + pendiente.clave);
-  escribirRegistro(pendiente, entrada->second.orden);
   entrada->second.datos = pendiente;
+  diario_.anotar(lineaDe(pendiente, entrada->second.orden));
 }
 
 void Pendientes::anotarId(const std::string& clave, const std::string& id) {
@@ -180,24 +203,24 @@ void Pendientes::anotarId(const std::string& clave, const std::string& id) {
   auto datos = entrada->second.datos;
   datos.id = id;
   validar(datos);
-  escribirRegistro(datos, entrada->second.orden);
   entrada->second.datos = datos;
+  diario_.anotar(lineaDe(datos, entrada->second.orden));
 }
 
 void Pendientes::quitar(const std::string& clave) {
   std::lock_guard candado(candado_);
-  if (!entradas_.contains(clave)) return;
-  // Record first: a stop in between leaves bytes without record, which are kept aside.
-  borrar(registro(clave));
-  entradas_.erase(clave);
+  if (entradas_.erase(clave) == 0) return;
+  // A stop before the line is written leaves a record without copy, which is dropped.
+  diario_.anotar(lineaQuitar(clave));
   borrar(copia(clave));
+  compactarSiCrecio();
 }
 
 void Pendientes::quitarRegistro(const std::string& clave) {
   std::lock_guard candado(candado_);
-  if (!entradas_.contains(clave)) return;
-  borrar(registro(clave));
-  entradas_.erase(clave);
+  if (entradas_.erase(clave) == 0) return;
+  diario_.anotar(lineaQuitar(clave));
+  compactarSiCrecio();
 }
 
 std::uint64_t Pendientes::cambios(const std::string& clave) const {
@@ -231,34 +254,53 @@ fs::path Pendientes::copia(const std::string& clave) const {
   return carpeta_ / "copias" / clave;
 }
 
-fs::path Pendientes::registro(const std::string& clave) const {
-  return carpeta_ / "registros" / (clave + ".json");
+std::vector<std::string> Pendientes::lineasVivas() const {
+  std::vector<std::string> lineas;
+  for (const auto& [clave, entrada] : entradas_)
+    lineas.push_back(lineaDe(entrada.datos, entrada.orden));
+  return lineas;
 }
 
-// Writes the record whole under a temporary name, renamed over the old one. A failure code is
-// stored with bytes that are not UTF-8 replaced; the names were checked before.
-void Pendientes::escribirRegistro(const Pendiente& p, std::int64_t orden) const {
-  const Ficha ficha{p.clave, p.id, p.padre, p.nombre, p.intentos, p.ultimoFallo, orden};
-  const auto texto = aJson(ficha).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  reemplazar(registro(p.clave), texto, Durabilidad::datosYCarpeta);
+void Pendientes::compactarSiCrecio() {
+  if (diario_.bytes() > holguraDiario + entradas_.size() * bytesPorEntrada)
+    diario_.reescribir(lineasVivas());
 }
 
-// Takes in one file of "registros/" at start: a whole record with its copy becomes an entry;
-// a temporary one never renamed into place, or a record whose copy is gone, is removed; any
-// other file is set aside (its copy follows, as a copy without record).
+// The per-entry records of earlier versions, when there are any.
+void Pendientes::leerRegistrosViejos() {
+  const auto carpeta = carpeta_ / "registros";
+  if (!fs::is_directory(fs::symlink_status(carpeta))) return;
+  std::vector<fs::path> registros;
+  for (const auto& elemento : fs::directory_iterator(carpeta))
+    if (!elemento.is_directory()) registros.push_back(elemento.path());
+  for (const auto& ruta : registros) leerRegistro(ruta);
+}
+
+void Pendientes::aplicar(const std::string& linea) {
+  const auto json = nlohmann::json::parse(linea, nullptr, false);
+  if (json.is_object() && json.contains("quitar") && json["quitar"].is_string())
+    return static_cast<void>(entradas_.erase(json["quitar"].get<std::string>()));
+  // A damaged line is skipped: its copy is kept aside as one without record.
+  if (const auto ficha = fichaDe(json)) tomar(pendienteDe(*ficha), ficha->orden);
+}
+
+void Pendientes::tomar(Pendiente datos, std::int64_t orden) {
+  const auto clave = datos.clave;
+  entradas_[clave] = {std::move(datos), orden, 0};
+  orden_ = std::max(orden_, orden);
+}
+
+// Takes in one old record at start: a whole record becomes an entry; a temporary one never
+// renamed into place is skipped; any other file is set aside (its copy follows, as a copy
+// without record).
 void Pendientes::leerRegistro(const fs::path& ruta) {
-  const auto nombre = ruta.filename().string();
-  if (nombre.starts_with(".")) return borrar(ruta);
+  if (ruta.filename().string().starts_with(".")) return;
   const auto clave = ruta.stem().string();
-  const auto ficha =
-      ruta.extension() == ".json" && esClave(clave) ? fichaDe(leerTodo(ruta), clave) : std::nullopt;
-  if (!ficha) return apartar(ruta);
-  if (!esArchivo(copia(clave))) return borrar(ruta);
-  entradas_[clave] = {{ficha->clave, ficha->id, ficha->padre, ficha->nombre, ficha->intentos,
-                       ficha->ultimoFallo, false},
-                      ficha->orden,
-                      0};
-  orden_ = std::max(orden_, ficha->orden);
+  const auto ficha = ruta.extension() == ".json" && esClave(clave)
+                         ? fichaDe(nlohmann::json::parse(leerTodo(ruta), nullptr, false))
+                         : std::nullopt;
+  if (!ficha || ficha->clave != clave) return apartar(ruta);
+  tomar(pendienteDe(*ficha), ficha->orden);
 }
 
 // Moves a file into "huerfanos/", under a new name when the old one is taken there.

@@ -1,7 +1,8 @@
 // Pendientes: what was written into the folder and has not reached the service yet. Each
-// entry is a staging copy of the file's bytes plus a small record, both on disk (fsynced)
-// before the write is acknowledged as closed, so that a crash or kill -9 loses nothing: the
-// next start finds every entry again. An entry is removed only after its upload succeeded.
+// entry is a staging copy of the file's bytes plus a record in the store's journal, both on
+// disk (synced) before the write is acknowledged as closed, so that a crash or kill -9 loses
+// nothing: the next start finds every entry again. Closes at the same time share their syncs.
+// An entry is removed only after its upload succeeded.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "diario.h"
 
 namespace vemlo::finder::host {
 
@@ -27,7 +30,10 @@ struct Pendiente {
 
 class Pendientes {
  public:
-  // Uses (and creates, 0700) `carpeta`; reads every whole entry left by an earlier run.
+  using Turno = Diario::Turno;
+
+  // Uses (and creates, 0700) `carpeta`; reads every whole entry left by an earlier run (in
+  // its journal, or in the per-entry records of earlier versions) and compacts the journal.
   // A record without its copy, or a copy without its record, is not an entry (a copy
   // without record is kept aside under "huerfanos/", never deleted).
   explicit Pendientes(std::filesystem::path carpeta);
@@ -35,15 +41,17 @@ class Pendientes {
   // A new staging file for a new entry: the path to write the bytes to. Nothing is an
   // entry until `confirmar`.
   std::filesystem::path nuevaCopia(std::string& clave);
-  // Makes `clave` an entry with these facts: syncs its copy and writes its record atomically;
-  // once it returns, the entry survives a crash. The clave must come from `nuevaCopia`, and
-  // id, parent and name must be UTF-8 (std::invalid_argument otherwise, nothing written).
-  // Each call counts as one change of the entry. The same as sincronizarCopia then registrar.
+  // Makes `clave` an entry with these facts; once it returns, its copy and record survive a
+  // crash. The clave must come from `nuevaCopia`, and id, parent and name must be UTF-8
+  // (std::invalid_argument otherwise, nothing written). Each call counts as one change of the
+  // entry. The same as registrar then esperar.
   void confirmar(const Pendiente& pendiente);
-  // The slow half of confirmar: the copy's bytes and name reach the disk.
-  void sincronizarCopia(const std::string& clave) const;
-  // The quick half, once the copy was synced: the record, written atomically.
-  void registrar(const Pendiente& pendiente);
+  // The quick half: the entry is one from now on, and its record is queued behind the sync of
+  // its copy.
+  Turno registrar(const Pendiente& pendiente);
+  // The slow half, without locks of the caller held, so that closes share their syncs:
+  // returns once the record of `turno` is on disk, or throws why it is not.
+  void esperar(Turno turno);
   // Replaces the record's facts (new name or parent after a rename, new id after the first
   // upload, attempts and last failure); std::out_of_range when `clave` is not an entry.
   void actualizar(const Pendiente& pendiente);
@@ -69,16 +77,22 @@ class Pendientes {
     std::int64_t orden = 0;  // its place in the confirmation order, kept in its record
     std::uint64_t cambios = 0;
   };
-  // All with candado_ held, or at start.
-  void escribirRegistro(const Pendiente& pendiente, std::int64_t orden) const;
+  // At start.
+  void leerRegistrosViejos();
   void leerRegistro(const std::filesystem::path& ruta);
+  void aplicar(const std::string& linea);
+  void tomar(Pendiente datos, std::int64_t orden);
   void apartar(const std::filesystem::path& ruta) const;
-  std::filesystem::path registro(const std::string& clave) const;
+  // With candado_ held.
+  std::vector<std::string> lineasVivas() const;
+  void compactarSiCrecio();
 
   const std::filesystem::path carpeta_;
-  mutable std::mutex candado_;  // guards entradas_, orden_ and the records on disk
+  // Lock order: candado_, then the journal's.
+  mutable std::mutex candado_;  // guards entradas_, orden_, and the order of journal lines
   std::map<std::string, Entrada> entradas_;
   std::int64_t orden_ = 0;  // the highest order given
+  Diario diario_;
 };
 
 }  // namespace vemlo::finder::host

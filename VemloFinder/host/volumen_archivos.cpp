@@ -158,7 +158,7 @@ void alCerrar(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
   atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
     auto& a = abierto(fi);
     if (a.sucio) {
-      e.confirmar(a.clave, a.ino);  // syncs the copy before its record
+      e.confirmar(a.clave, a.ino);  // the copy and its record are on disk when it returns
       a.sucio = false;
     }
     r->error(0);
@@ -329,21 +329,25 @@ void Volumen::Estado::conContenido(
 }
 
 void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {
-  pendientes.sincronizarCopia(clave);  // the slow part, outside the lock
-  // Under the lock, so that the record has the node's identity as it is: the first upload of a
-  // new file may be giving it the service's identifier right now.
-  std::lock_guard bloqueo(candado);
-  const auto n = arbol.porIno(ino);
-  // Deleted while open: nothing of it is to be kept.
-  if (!n || !n->presente || descartadas.contains(clave)) return;
-  Pendiente p = pendientes.buscar(clave).value_or(Pendiente{});
-  p.clave = clave;
-  p.id = esLocal(n->id) ? "" : n->id;
-  p.padre = n->padre;
-  p.nombre = n->nombre;
-  p.detenida = false;  // new bytes: worth another try
-  pendientes.registrar(p);
-  sucias.insert(clave);
+  Pendientes::Turno turno = 0;
+  {
+    // Under the lock, so that the record has the node's identity as it is: the first upload
+    // of a new file may be giving it the service's identifier right now.
+    std::lock_guard bloqueo(candado);
+    const auto n = arbol.porIno(ino);
+    // Deleted while open: nothing of it is to be kept.
+    if (!n || !n->presente || descartadas.contains(clave)) return;
+    Pendiente p = pendientes.buscar(clave).value_or(Pendiente{});
+    p.clave = clave;
+    p.id = esLocal(n->id) ? "" : n->id;
+    p.padre = n->padre;
+    p.nombre = n->nombre;
+    p.detenida = false;  // new bytes: worth another try
+    turno = pendientes.registrar(p);
+    sucias.insert(clave);
+  }
+  // Outside it, so that closes of the moment share their syncs.
+  pendientes.esperar(turno);
 }
 
 void operacionesDeArchivos(fuse_lowlevel_ops& ops) {

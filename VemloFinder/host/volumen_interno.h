@@ -1,9 +1,9 @@
 // The inside of a Volumen, shared by its three sources: the mount and its listings
 // (volumen.cpp), file contents (volumen_archivos.cpp) and changes (volumen_cambios.cpp).
 //
-// Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's or the
-// uploader's; the extension is never called and the kernel never notified with any of them
-// held.
+// Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's (then its
+// journal's) or the uploader's; the extension is never called, the kernel never notified and
+// the journal never waited for with any of them held.
 //
 // A staging copy is in one of three states: written (open, or closed and waiting), on its way
 // (the uploader sends it), or handed over (its bytes became the content cache's file for the
