@@ -102,8 +102,8 @@ std::optional<Nodo> Arbol::aplicar(const fp::Item& item) {
   return n;
 }
 
-std::vector<Nodo> Arbol::fijarHijos(const std::string& carpetaId,
-                                    const std::vector<fp::ItemPtr>& items) {
+std::vector<Aviso> Arbol::fijarHijos(const std::string& carpetaId,
+                                     const std::vector<fp::ItemPtr>& items) {
   std::vector<Nodo> idos;
   {
     std::lock_guard candado(candado_);
@@ -116,10 +116,17 @@ std::vector<Nodo> Arbol::fijarHijos(const std::string& carpetaId,
       idos.push_back(n);
     }
   }
-  for (const auto& item : items) aplicar(*item);
+  std::vector<Aviso> avisos;
+  for (const auto& item : items) {
+    auto antes = porId(item->itemIdentifier());
+    auto despues = aplicar(*item);
+    if (antes && despues && !antes->version.empty() && antes->version != despues->version)
+      avisos.emplace_back(std::move(antes), std::move(despues));
+  }
   std::lock_guard candado(candado_);
-  std::erase_if(idos, [&](const Nodo& n) { return nodos_.at(n.ino).presente; });
-  return idos;
+  for (auto& n : idos)
+    if (!nodos_.at(n.ino).presente) avisos.emplace_back(std::move(n), std::nullopt);
+  return avisos;
 }
 
 std::optional<Nodo> Arbol::quitar(const std::string& id) {

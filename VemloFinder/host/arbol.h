@@ -33,6 +33,9 @@ struct Nodo {
   bool presente = true;  // false once it left the tree
 };
 
+// A change of an item for the kernel's caches and the content cache: how it was, how it is.
+using Aviso = std::pair<std::optional<Nodo>, std::optional<Nodo>>;
+
 // The longest name, in bytes, of one path component here.
 inline constexpr std::size_t limiteNombre = 255;
 
@@ -58,8 +61,10 @@ class Arbol {
   // an item whose name cannot be a file name here (it is left out, and detached if known).
   std::optional<Nodo> aplicar(const fp::Item& item);
   // The folder's children are now `items` plus the files made here and not yet uploaded;
-  // marks the folder listed now. Gives the nodes that left it.
-  std::vector<Nodo> fijarHijos(const std::string& carpetaId, const std::vector<fp::ItemPtr>& items);
+  // marks the folder listed now. Gives the nodes that left it, and the known ones whose
+  // content version changed.
+  std::vector<Aviso> fijarHijos(const std::string& carpetaId,
+                                const std::vector<fp::ItemPtr>& items);
   // Detaches the item; gives it as it was, if it was present.
   std::optional<Nodo> quitar(const std::string& id);
 

@@ -181,6 +181,23 @@ void CacheContenidos::cerrar(const std::string& id) {
   desalojar(nullptr);  // it may have been what kept the total past the limit
 }
 
+void CacheContenidos::cambiarVersion(const std::string& id, const std::string& antes,
+                                     const std::string& despues) {
+  const auto clave = parteDe(id);
+  const auto parteAntes = parteDe(antes);
+  const auto parteDespues = parteDe(despues);
+  std::lock_guard candado(candado_);
+  const auto entrada = entradas_.find(clave);
+  if (entrada == entradas_.end() || entrada->second.version != parteAntes) return;
+  const auto ruta = carpeta_ / (clave + "-" + parteDespues);
+  if (::rename(entrada->second.ruta.c_str(), ruta.c_str()) != 0) {
+    if (errno != ENOENT) fallaArchivo("rename", entrada->second.ruta);
+    return descartar(entrada, false);  // removed behind our back
+  }
+  entrada->second.version = parteDespues;
+  entrada->second.ruta = ruta;
+}
+
 void CacheContenidos::olvidar(const std::string& id) {
   const auto clave = parteDe(id);
   std::lock_guard candado(candado_);

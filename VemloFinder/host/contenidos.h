@@ -32,6 +32,9 @@ class CacheContenidos {
   // item, also before it is stored; a cerrar without its abrir is ignored.
   void abrir(const std::string& id);
   void cerrar(const std::string& id);
+  // The item's file of version `antes` becomes its file of version `despues` (the same bytes,
+  // now known by another version); nothing when the cache has another version of it.
+  void cambiarVersion(const std::string& id, const std::string& antes, const std::string& despues);
   // Drops every version of the item (it was deleted or replaced).
   void olvidar(const std::string& id);
 

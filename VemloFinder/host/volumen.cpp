@@ -231,12 +231,7 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
         // Offline, a folder listed before still lists what is known of it.
         if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
           return luego(nullptr);
-        if (!e) {
-          std::vector<Aviso> idos;
-          for (auto& n : arbol.fijarHijos(id, c.items))
-            idos.emplace_back(std::move(n), std::nullopt);
-          avisarLuego(std::move(idos));
-        }
+        if (!e) avisarLuego(arbol.fijarHijos(id, c.items));
         luego(e);
       });
   ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
@@ -291,6 +286,13 @@ void Volumen::Estado::responderEntrada(Pedido& pedido, const std::optional<Nodo>
 
 void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
                                    const std::optional<Nodo>& despues) {
+  const bool otraVersion = antes && despues && antes->version != despues->version;
+  // A file uploaded from here has no service time until a listing brings it: the same bytes
+  // under the version the service gave them.
+  const bool mismosBytes =
+      otraVersion && !antes->fecha && !antes->esCarpeta && antes->tamano == despues->tamano;
+  if (mismosBytes) cache.cambiarVersion(despues->id, antes->version, despues->version);
+  if (otraVersion && !mismosBytes) cache.olvidar(despues->id);
   auto* const sesion = this->sesion.load();
   if (!sesion) return;
   const auto inoDe = [&](const std::string& id) {
@@ -305,10 +307,7 @@ void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
   if (despues && (!antes || movido) && inoDe(despues->padre))
     fuse_lowlevel_notify_inval_entry(sesion, inoDe(despues->padre), despues->nombre.c_str(),
                                      despues->nombre.size());
-  if (antes && despues && antes->version != despues->version) {
-    cache.olvidar(despues->id);
-    fuse_lowlevel_notify_inval_inode(sesion, despues->ino, 0, 0);
-  }
+  if (otraVersion && !mismosBytes) fuse_lowlevel_notify_inval_inode(sesion, despues->ino, 0, 0);
 }
 
 void Volumen::Estado::avisarLuego(std::vector<Aviso> nuevos) {

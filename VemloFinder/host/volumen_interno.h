@@ -96,9 +96,6 @@ struct Entregable {
   std::string version;  // its content version
 };
 
-// A change of an item's place for the kernel's caches: where it was, where it is now.
-using Aviso = std::pair<std::optional<Nodo>, std::optional<Nodo>>;
-
 struct Volumen::Estado {
   Estado(DominioRegistrado d, std::filesystem::path p);
   ~Estado();  // stops the tasks first: they use the table, the cache and the store

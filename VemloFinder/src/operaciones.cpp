@@ -49,6 +49,10 @@ Clase claseDe(const Destino& d) {
   return std::holds_alternative<destinos::Fichero>(d) ? Clase::archivo : Clase::carpeta;
 }
 
+std::int64_t tamanoDe(const std::filesystem::path& archivo) {
+  return static_cast<std::int64_t>(std::filesystem::file_size(archivo));
+}
+
 // An upload's progress fraction as the request's units.
 std::function<void(double)> avance(fp::Progress& progreso) {
   return
@@ -141,10 +145,13 @@ Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,
   if (!plantilla.contenido ||
       !std::filesystem::is_regular_file(std::filesystem::symlink_status(*plantilla.contenido)))
     throw fp::Error(fp::featureUnsupported);
+  const auto tamano = tamanoDe(*plantilla.contenido);
   const auto id =
       subirArchivo(*plantilla.contenido, *destinoId, *ctx.api,
                    {.nombre = plantilla.nombre, .alAvanzar = avance(progreso), .parar = parar});
-  auto ficha = buscarEntreHijos("a:" + id, plantilla.padre, parar);
+  // The service's time of the new version is learnt at the folder's next listing.
+  const Ficha ficha{"a:" + id, plantilla.padre, plantilla.nombre, false, tamano, "", true};
+  indice_.anotar({ficha});
   progreso.setCompletedUnitCount(100);
   return ficha;
 }
@@ -190,13 +197,23 @@ Ficha ExtensionVemlo::modificar(const Cambio& item, fp::Progress& progreso, std:
   if (item.cambia(fp::filename) && item.nombre != ficha->nombre)
     ctx.api->renombrar(clase, *servicioId, item.nombre, parar);
   if (item.cambia(fp::contents) && item.contenido && clase == Clase::archivo) {
-    if (const auto carpeta = carpetaDe(destino(item.padre, ctx.raizId), ctx.raizId))
-      subirArchivo(*item.contenido, *carpeta, *ctx.api,
-                   {.nombre = item.nombre, .alAvanzar = avance(progreso), .parar = parar});
+    if (const auto carpeta = carpetaDe(destino(item.padre, ctx.raizId), ctx.raizId)) {
+      const auto tamano = tamanoDe(*item.contenido);
+      const auto nuevo =
+          subirArchivo(*item.contenido, *carpeta, *ctx.api,
+                       {.nombre = item.nombre, .alAvanzar = avance(progreso), .parar = parar});
+      // Another id: the file was gone, and the upload made a new one under its name.
+      if (*servicioId != nuevo) noExiste();
+      ficha->tamano = tamano;
+      ficha->fecha.clear();  // learnt at the folder's next listing
+    }
   }
-  auto resultado = buscarEntreHijos(item.id, item.padre, parar);
+  // Renames and moves keep the service's time; only a new version changes it.
+  if (item.cambia(fp::parentItemIdentifier)) ficha->padre = item.padre;
+  if (item.cambia(fp::filename)) ficha->nombre = item.nombre;
+  indice_.anotar({*ficha});
   progreso.setCompletedUnitCount(100);
-  return resultado;
+  return *ficha;
 }
 
 void ExtensionVemlo::borrar(const fp::ItemIdentifier& id, std::stop_token parar) {

@@ -85,7 +85,8 @@ TEST(Arbol, ListadosQueCambian) {
   const auto local = arbol.crearLocal("c:1", "nueva.jpg", "k1");
   const auto idos = arbol.fijarHijos("c:1", {item("a:3", "c:1", "otra.jpg")});
   ASSERT_EQ(idos.size(), 1u);
-  EXPECT_EQ(idos[0].id, "a:2");
+  EXPECT_EQ(idos[0].first->id, "a:2");
+  EXPECT_FALSE(idos[0].second);
   EXPECT_EQ(nombres(arbol, carpeta.ino), (std::vector<std::string>{"nueva.jpg", "otra.jpg"}));
   EXPECT_TRUE(arbol.fresco(carpeta.ino, std::chrono::seconds(45)));
 

@@ -51,6 +51,35 @@ TEST_F(Carpeta, CopiarArchivosYCarpetas) {
   EXPECT_EQ(enMontaje("cat Proyectos/viaje/dia1/b.txt").texto, "dos");
 }
 
+// How many requests of the service's register since it was last cleared match `metodo` and
+// start with `ruta`.
+std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta) {
+  std::size_t n = 0;
+  const auto todo = registro(base);
+  for (const auto& p : todo.at("pedidos"))
+    n += p.at("metodo") == metodo && p.at("ruta").get<std::string>().starts_with(ruta);
+  return n;
+}
+
+// Files copied in are not listed again one by one; once the service's listing gives them their
+// time, reading them back comes from the cache, not from a download.
+TEST_F(Carpeta, CopiarMuchosNoListaPorArchivo) {
+  const fs::path casa = std::getenv("HOME");
+  fs::create_directories(casa / "muchos");
+  for (int i = 0; i < 100; ++i)
+    std::ofstream(casa / "muchos" / ("f" + std::to_string(i))) << "bytes de " << i;
+  ASSERT_EQ(enMontaje("mkdir Muchos").estado, 0);
+  borrarRegistro(servicio->base());
+  ASSERT_EQ(enMontaje("cp \"$HOME\"/muchos/* Muchos/").estado, 0);
+  ASSERT_TRUE(sinPendientes());
+  EXPECT_LE(pedidos(servicio->base(), "GET", "/v1/carpetas/"), 2u);
+  EXPECT_EQ(pedidos(servicio->base(), "POST", "/v1/subidas"), 200u);  // start and confirm each
+  EXPECT_EQ(pedir("--senal " + empresa("Acme").id), "");
+  borrarRegistro(servicio->base());
+  EXPECT_EQ(enMontaje("cat Muchos/f7 Muchos/f42").texto, "bytes de 7bytes de 42");
+  EXPECT_EQ(pedidos(servicio->base(), "POST", "/v1/descargas"), 0u);
+}
+
 TEST_F(Carpeta, MoverRenombrarYBorrar) {
   const auto leeme = *enServicio("Léeme.txt");
   EXPECT_EQ(
