@@ -70,10 +70,24 @@ std::vector<std::string> Diario::leer(const fs::path& archivo) {
   }
 }
 
-Diario::Turno Diario::anotar(std::string linea, std::optional<fs::path> copia) {
+Diario::Turno Diario::anotar(std::string linea) {
+  return encolar({0, std::move(linea), false, std::nullopt, std::nullopt});
+}
+
+Diario::Turno Diario::anotarDuradero(std::string linea, std::optional<fs::path> copia) {
+  return encolar({0, std::move(linea), true, std::move(copia), std::nullopt});
+}
+
+Diario::Turno Diario::encolar(Pieza pieza) {
   std::lock_guard bloqueo(candado_);
-  bytes_ += linea.size() + 1;
-  cola_.push_back({++ultimo_, std::move(linea), std::move(copia), std::nullopt});
+  if (pieza.todo) {
+    bytes_ = 0;
+    for (const auto& linea : *pieza.todo) bytes_ += linea.size() + 1;
+  } else {
+    bytes_ += pieza.linea.size() + 1;
+  }
+  pieza.turno = ++ultimo_;
+  cola_.push_back(std::move(pieza));
   hayCola_.notify_one();
   return ultimo_;
 }
@@ -85,12 +99,7 @@ void Diario::esperar(Turno turno) {
 }
 
 Diario::Turno Diario::reescribir(std::vector<std::string> lineas) {
-  std::lock_guard bloqueo(candado_);
-  bytes_ = 0;
-  for (const auto& linea : lineas) bytes_ += linea.size() + 1;
-  cola_.push_back({++ultimo_, "", std::nullopt, std::move(lineas)});
-  hayCola_.notify_one();
-  return ultimo_;
+  return encolar({0, "", true, std::nullopt, std::move(lineas)});
 }
 
 std::uint64_t Diario::bytes() const {
@@ -126,14 +135,14 @@ void Diario::escribirLote(Lote& lote, std::unordered_map<Turno, std::exception_p
         texto.clear();  // what came before it is in the replacement already
       } else if (!fallos.contains(pieza.turno)) {
         texto.append(pieza.linea).push_back('\n');
-        duradero = duradero || pieza.copia;
+        duradero = duradero || pieza.duradero;
       }
     }
     anexar(texto);
     if (duradero && ::fdatasync(fd_.get()) != 0) fallaArchivo("fdatasync", archivo_);
   } catch (...) {
     for (const auto& pieza : lote)
-      if (pieza.copia || pieza.todo) fallos.try_emplace(pieza.turno, std::current_exception());
+      if (pieza.duradero) fallos.try_emplace(pieza.turno, std::current_exception());
   }
 }
 

@@ -1,6 +1,7 @@
 // Diario: the staging store's journal, one file of text lines appended in order by one writer
 // thread. A line may be durable: its writer waits until the line is on disk, and the line is
-// written only after the bytes of the file it vouches for (a staging copy) reached the disk.
+// written only after the bytes of the file it vouches for (a staging copy), if any, reached the
+// disk.
 // Closes that wait at the same time share their syncs (group commit): each batch syncs every
 // copy it holds, their folder once and the journal once.
 #pragma once
@@ -36,10 +37,11 @@ class Diario {
   // and is not one.
   static std::vector<std::string> leer(const std::filesystem::path& archivo);
 
-  // Queues `linea` (no newline in it) after every line queued before it. With `copia`, the line
-  // is durable: it is written once that file's bytes are on disk (a copy that is gone by then
-  // needs nothing), and `esperar` its turn.
-  Turno anotar(std::string linea, std::optional<std::filesystem::path> copia = std::nullopt);
+  // Queues `linea` (no newline in it) after every line queued before it.
+  Turno anotar(std::string linea);
+  // The same for a line to `esperar`: with `copia`, it is written once that file's bytes are on
+  // disk (a copy that is gone by then needs nothing).
+  Turno anotarDuradero(std::string linea, std::optional<std::filesystem::path> copia);
   // Returns once the durable line (or the replacement) of `turno` is on disk; throws what kept
   // it from getting there.
   void esperar(Turno turno);
@@ -53,11 +55,13 @@ class Diario {
   struct Pieza {
     Turno turno = 0;
     std::string linea;
-    std::optional<std::filesystem::path> copia;    // a durable line's file
+    bool duradero = false;
+    std::optional<std::filesystem::path> copia;    // the file a durable line vouches for
     std::optional<std::vector<std::string>> todo;  // a replacement of the journal
   };
   using Lote = std::vector<Pieza>;
 
+  Turno encolar(Pieza pieza);
   void escribir(std::stop_token parar);  // the writer's loop
   // The writer's half, without the lock: the batch's copies, then its lines; the turns that
   // failed get their failure in `fallos`.

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 #include <tuple>
@@ -37,6 +38,7 @@ struct Ficha {
   std::int64_t intentos = 0;
   std::string ultimoFallo;
   std::int64_t orden = 0;
+  std::optional<std::string> bytes;  // a small copy's bytes, base64
 };
 
 }  // namespace
@@ -49,7 +51,7 @@ inline constexpr auto campos<Ficha> =
     std::tuple{Campo{"clave", &Ficha::clave},       Campo{"id", &Ficha::id},
                Campo{"padre", &Ficha::padre},       Campo{"nombre", &Ficha::nombre},
                Campo{"intentos", &Ficha::intentos}, Campo{"ultimoFallo", &Ficha::ultimoFallo},
-               Campo{"orden", &Ficha::orden}};
+               Campo{"orden", &Ficha::orden},       Campo{"bytes", &Ficha::bytes}};
 }  // namespace vemlo
 
 namespace vemlo::finder::host {
@@ -63,6 +65,55 @@ namespace {
 // what its live entries take.
 constexpr std::uint64_t holguraDiario = 1 << 20;
 constexpr std::uint64_t bytesPorEntrada = 512;
+// Copies up to this size travel in their record: one sync for both.
+constexpr std::int64_t copiaPequena = 64 << 10;
+constexpr char alfabeto[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string aBase64(std::string_view bytes) {
+  std::string texto;
+  texto.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const auto resto = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t grupo = 0;
+    for (std::size_t j = 0; j < 3; ++j)
+      grupo = grupo << 8 | (j < resto ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+    for (std::size_t j = 0; j < 4; ++j)
+      texto.push_back(j <= resto ? alfabeto[(grupo >> (18 - 6 * j)) & 63] : '=');
+  }
+  return texto;
+}
+
+// Nothing when `texto` is not what aBase64 writes.
+std::optional<std::string> desdeBase64(std::string_view texto) {
+  if (texto.size() % 4 != 0) return std::nullopt;
+  std::string bytes;
+  for (std::size_t i = 0; i < texto.size(); i += 4) {
+    std::uint32_t grupo = 0;
+    int relleno = 0;
+    for (std::size_t j = 0; j < 4; ++j) {
+      const char c = texto[i + j];
+      const char* const donde = c == '=' ? nullptr : std::strchr(alfabeto, c);
+      if ((c == '=' && (i + 4 < texto.size() || j < 2)) || (c != '=' && (!donde || !c || relleno)))
+        return std::nullopt;
+      relleno += c == '=';
+      grupo = grupo << 6 | static_cast<std::uint32_t>(donde ? donde - alfabeto : 0);
+    }
+    for (int j = 0; j < 3 - relleno; ++j) bytes.push_back(static_cast<char>(grupo >> (16 - 8 * j)));
+  }
+  return bytes;
+}
+
+// The file's bytes when it is small enough to travel in its record.
+std::optional<std::string> siEsPequena(const fs::path& copia) {
+  const Descriptor fd(::open(copia.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat datos {};
+  if (!fd || ::fstat(fd.get(), &datos) != 0 || datos.st_size > copiaPequena) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(datos.st_size), '\0');
+  const auto leidos = ::pread(fd.get(), bytes.data(), bytes.size(), 0);
+  if (leidos < 0) return std::nullopt;
+  bytes.resize(static_cast<std::size_t>(leidos));
+  return bytes;
+}
 
 void crearCarpeta(const fs::path& carpeta) {
   if (carpeta.has_parent_path()) fs::create_directories(carpeta.parent_path());
@@ -132,8 +183,11 @@ Pendiente pendienteDe(const Ficha& f) {
   return {f.clave, f.id, f.padre, f.nombre, f.intentos, f.ultimoFallo, false};
 }
 
-std::string lineaDe(const Pendiente& p, std::int64_t orden) {
-  const Ficha ficha{p.clave, p.id, p.padre, p.nombre, p.intentos, p.ultimoFallo, orden};
+std::string lineaDe(const Pendiente& p, std::int64_t orden,
+                    const std::optional<std::string>& bytes) {
+  const Ficha ficha{
+      p.clave,    p.id,          p.padre, p.nombre,
+      p.intentos, p.ultimoFallo, orden,   bytes ? std::optional(aBase64(*bytes)) : std::nullopt};
   return aJson(ficha).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -147,6 +201,7 @@ Pendientes::Pendientes(fs::path carpeta)
     : carpeta_(std::move(carpeta)), diario_(prepararCarpeta(carpeta_), carpeta_ / "copias") {
   leerRegistrosViejos();
   for (const auto& linea : Diario::leer(carpeta_ / "diario")) aplicar(linea);
+  restaurarCopias();
   std::erase_if(entradas_, [&](const auto& entrada) { return !esArchivo(copia(entrada.first)); });
   std::vector<fs::path> copias;
   for (const auto& elemento : fs::directory_iterator(carpeta_ / "copias"))
@@ -173,13 +228,18 @@ void Pendientes::confirmar(const Pendiente& pendiente) {
 
 Pendientes::Turno Pendientes::registrar(const Pendiente& pendiente) {
   validar(pendiente);
+  auto bytes = siEsPequena(copia(pendiente.clave));
   std::lock_guard candado(candado_);
   const auto existente = entradas_.find(pendiente.clave);
   const bool hay = existente != entradas_.end();
   const auto orden = hay ? existente->second.orden : orden_ + 1;
   orden_ = std::max(orden_, orden);
-  entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1};
-  return diario_.anotar(lineaDe(pendiente, orden), copia(pendiente.clave));
+  auto linea = lineaDe(pendiente, orden, bytes);
+  const bool conBytes = bytes.has_value();
+  entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1,
+                                std::move(bytes)};
+  if (conBytes) return diario_.anotarDuradero(std::move(linea), std::nullopt);
+  return diario_.anotarDuradero(std::move(linea), copia(pendiente.clave));
 }
 
 void Pendientes::esperar(Turno turno) {
@@ -193,7 +253,7 @@ void Pendientes::actualizar(const Pendiente& pendiente) {
   if (entrada == entradas_.end())
     throw std::out_of_range("no hay un pendiente con la clave " + pendiente.clave);
   entrada->second.datos = pendiente;
-  diario_.anotar(lineaDe(pendiente, entrada->second.orden));
+  diario_.anotar(lineaDe(pendiente, entrada->second.orden, entrada->second.bytes));
 }
 
 void Pendientes::anotarId(const std::string& clave, const std::string& id) {
@@ -204,7 +264,7 @@ void Pendientes::anotarId(const std::string& clave, const std::string& id) {
   datos.id = id;
   validar(datos);
   entrada->second.datos = datos;
-  diario_.anotar(lineaDe(datos, entrada->second.orden));
+  diario_.anotar(lineaDe(datos, entrada->second.orden, entrada->second.bytes));
 }
 
 void Pendientes::quitar(const std::string& clave) {
@@ -257,7 +317,7 @@ fs::path Pendientes::copia(const std::string& clave) const {
 std::vector<std::string> Pendientes::lineasVivas() const {
   std::vector<std::string> lineas;
   for (const auto& [clave, entrada] : entradas_)
-    lineas.push_back(lineaDe(entrada.datos, entrada.orden));
+    lineas.push_back(lineaDe(entrada.datos, entrada.orden, entrada.bytes));
   return lineas;
 }
 
@@ -281,13 +341,34 @@ void Pendientes::aplicar(const std::string& linea) {
   if (json.is_object() && json.contains("quitar") && json["quitar"].is_string())
     return static_cast<void>(entradas_.erase(json["quitar"].get<std::string>()));
   // A damaged line is skipped: its copy is kept aside as one without record.
-  if (const auto ficha = fichaDe(json)) tomar(pendienteDe(*ficha), ficha->orden);
+  const auto ficha = fichaDe(json);
+  if (!ficha) return;
+  auto bytes = ficha->bytes ? desdeBase64(*ficha->bytes) : std::nullopt;
+  if (ficha->bytes && !bytes) return;
+  tomar(pendienteDe(*ficha), ficha->orden, std::move(bytes));
 }
 
-void Pendientes::tomar(Pendiente datos, std::int64_t orden) {
+void Pendientes::tomar(Pendiente datos, std::int64_t orden, std::optional<std::string> bytes) {
   const auto clave = datos.clave;
-  entradas_[clave] = {std::move(datos), orden, 0};
+  entradas_[clave] = {std::move(datos), orden, 0, std::move(bytes)};
   orden_ = std::max(orden_, orden);
+}
+
+// The small copies are written again from their records, and synced: a crash may have lost
+// them. From then on the records need not carry them.
+void Pendientes::restaurarCopias() {
+  bool alguna = false;
+  for (auto& [clave, entrada] : entradas_) {
+    if (!entrada.bytes) continue;
+    const Descriptor fd(
+        ::open(copia(clave).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd) fallaArchivo("open", copia(clave));
+    escribirTodo(fd.get(), *entrada.bytes, copia(clave));
+    if (::fdatasync(fd.get()) != 0) fallaArchivo("fdatasync", copia(clave));
+    entrada.bytes.reset();
+    alguna = true;
+  }
+  if (alguna) sincronizar(carpeta_ / "copias");
 }
 
 // Takes in one old record at start: a whole record becomes an entry; a temporary one never
@@ -300,7 +381,7 @@ void Pendientes::leerRegistro(const fs::path& ruta) {
                          ? fichaDe(nlohmann::json::parse(leerTodo(ruta), nullptr, false))
                          : std::nullopt;
   if (!ficha || ficha->clave != clave) return apartar(ruta);
-  tomar(pendienteDe(*ficha), ficha->orden);
+  tomar(pendienteDe(*ficha), ficha->orden, std::nullopt);
 }
 
 // Moves a file into "huerfanos/", under a new name when the old one is taken there.

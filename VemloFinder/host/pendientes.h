@@ -47,7 +47,8 @@ class Pendientes {
   // entry. The same as registrar then esperar.
   void confirmar(const Pendiente& pendiente);
   // The quick half: the entry is one from now on, and its record is queued behind the sync of
-  // its copy.
+  // its copy (a small copy's bytes go in the record instead, which is then all there is to
+  // sync).
   Turno registrar(const Pendiente& pendiente);
   // The slow half, without locks of the caller held, so that closes share their syncs:
   // returns once the record of `turno` is on disk, or throws why it is not.
@@ -76,12 +77,16 @@ class Pendientes {
     Pendiente datos;
     std::int64_t orden = 0;  // its place in the confirmation order, kept in its record
     std::uint64_t cambios = 0;
+    // A small copy's bytes as last confirmed, carried in its every record: the copy itself is
+    // not synced, and the next start writes it again from them.
+    std::optional<std::string> bytes;
   };
   // At start.
   void leerRegistrosViejos();
   void leerRegistro(const std::filesystem::path& ruta);
   void aplicar(const std::string& linea);
-  void tomar(Pendiente datos, std::int64_t orden);
+  void tomar(Pendiente datos, std::int64_t orden, std::optional<std::string> bytes);
+  void restaurarCopias();
   void apartar(const std::filesystem::path& ruta) const;
   // With candado_ held.
   std::vector<std::string> lineasVivas() const;
