@@ -88,6 +88,10 @@ void Arbol::prender(Nodo& n) {
 
 std::optional<Nodo> Arbol::aplicar(const fp::Item& item) {
   std::lock_guard candado(candado_);
+  return aplicarCon(item);
+}
+
+std::optional<Nodo> Arbol::aplicarCon(const fp::Item& item) {
   auto& n = nodo(item.itemIdentifier());
   desprender(n);
   if (!nombreValido(item.filename()) || n.ino == FUSE_ROOT_ID) return std::nullopt;
@@ -102,28 +106,25 @@ std::optional<Nodo> Arbol::aplicar(const fp::Item& item) {
   return n;
 }
 
+// In one step under the lock, so that nobody finds a child missing while the folder is listed.
 std::vector<Aviso> Arbol::fijarHijos(const std::string& carpetaId,
                                      const std::vector<fp::ItemPtr>& items) {
+  std::lock_guard candado(candado_);
+  listados_[carpetaId] = std::chrono::steady_clock::now();
   std::vector<Nodo> idos;
-  {
-    std::lock_guard candado(candado_);
-    listados_[carpetaId] = std::chrono::steady_clock::now();
-    const auto antes = hijos_[carpetaId];
-    for (const auto& [nombre, ino] : antes) {
-      auto& n = nodos_.at(ino);
-      if (esLocal(n.id)) continue;
-      desprender(n);
-      idos.push_back(n);
-    }
-  }
+  for (const auto& [nombre, ino] : hijos_[carpetaId])
+    if (!esLocal(nodos_.at(ino).id)) idos.push_back(nodos_.at(ino));
+  for (const auto& n : idos) desprender(nodos_.at(n.ino));
   std::vector<Aviso> avisos;
   for (const auto& item : items) {
-    auto antes = porId(item->itemIdentifier());
-    auto despues = aplicar(*item);
-    if (antes && despues && !antes->version.empty() && antes->version != despues->version)
+    std::optional<Nodo> antes;
+    if (const auto i = porId_.find(item->itemIdentifier()); i != porId_.end()) {
+      const auto& n = nodos_.at(i->second);
+      if (!n.version.empty() && n.version != item->itemVersion().contentVersion) antes = n;
+    }
+    if (auto despues = aplicarCon(*item); antes && despues)
       avisos.emplace_back(std::move(antes), std::move(despues));
   }
-  std::lock_guard candado(candado_);
   for (auto& n : idos)
     if (!nodos_.at(n.ino).presente) avisos.emplace_back(std::move(n), std::nullopt);
   return avisos;

@@ -92,9 +92,10 @@ class Arbol {
   std::optional<Nodo> ocupar(const std::string& origen, const std::string& destino);
 
  private:
-  Nodo& nodo(const std::string& id);  // creates it; with candado_ held
-  void desprender(Nodo& n);           // with candado_ held
-  void prender(Nodo& n);              // with candado_ held
+  std::optional<Nodo> aplicarCon(const fp::Item& item);  // with candado_ held
+  Nodo& nodo(const std::string& id);                     // creates it; with candado_ held
+  void desprender(Nodo& n);                              // with candado_ held
+  void prender(Nodo& n);                                 // with candado_ held
 
   mutable std::mutex candado_;  // guards everything below
   std::unordered_map<fuse_ino_t, Nodo> nodos_;
