@@ -61,10 +61,9 @@ namespace {
   throw fs::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
 
-// The journal grows by a line per change and is folded again past this many bytes beyond
-// what its live entries take.
+// The journal grows by a line per change and is folded again past twice what its live records
+// take and this much.
 constexpr std::uint64_t holguraDiario = 1 << 20;
-constexpr std::uint64_t bytesPorEntrada = 512;
 // Copies up to this size travel in their record: one sync for both.
 constexpr std::int64_t copiaPequena = 64 << 10;
 constexpr char alfabeto[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -234,11 +233,13 @@ Pendientes::Turno Pendientes::registrar(const Pendiente& pendiente) {
   const bool hay = existente != entradas_.end();
   const auto orden = hay ? existente->second.orden : orden_ + 1;
   orden_ = std::max(orden_, orden);
-  auto linea = lineaDe(pendiente, orden, bytes);
-  const bool conBytes = bytes.has_value();
-  entradas_[pendiente.clave] = {pendiente, orden, hay ? existente->second.cambios + 1 : 1,
-                                std::move(bytes)};
-  if (conBytes) return diario_.anotarDuradero(std::move(linea), std::nullopt);
+  auto& entrada = entradas_[pendiente.clave];
+  entrada.datos = pendiente;
+  entrada.orden = orden;
+  entrada.cambios = hay ? entrada.cambios + 1 : 1;
+  entrada.bytes = std::move(bytes);
+  auto linea = lineaDeEntrada(entrada);
+  if (entrada.bytes) return diario_.anotarDuradero(std::move(linea), std::nullopt);
   return diario_.anotarDuradero(std::move(linea), copia(pendiente.clave));
 }
 
@@ -253,7 +254,7 @@ void Pendientes::actualizar(const Pendiente& pendiente) {
   if (entrada == entradas_.end())
     throw std::out_of_range("no hay un pendiente con la clave " + pendiente.clave);
   entrada->second.datos = pendiente;
-  diario_.anotar(lineaDe(pendiente, entrada->second.orden, entrada->second.bytes));
+  diario_.anotar(lineaDeEntrada(entrada->second));
 }
 
 void Pendientes::anotarId(const std::string& clave, const std::string& id) {
@@ -264,12 +265,12 @@ void Pendientes::anotarId(const std::string& clave, const std::string& id) {
   datos.id = id;
   validar(datos);
   entrada->second.datos = datos;
-  diario_.anotar(lineaDe(datos, entrada->second.orden, entrada->second.bytes));
+  diario_.anotar(lineaDeEntrada(entrada->second));
 }
 
 void Pendientes::quitar(const std::string& clave) {
   std::lock_guard candado(candado_);
-  if (entradas_.erase(clave) == 0) return;
+  if (!olvidarEntrada(clave)) return;
   // A stop before the line is written leaves a record without copy, which is dropped.
   diario_.anotar(lineaQuitar(clave));
   borrar(copia(clave));
@@ -278,7 +279,7 @@ void Pendientes::quitar(const std::string& clave) {
 
 void Pendientes::quitarRegistro(const std::string& clave) {
   std::lock_guard candado(candado_);
-  if (entradas_.erase(clave) == 0) return;
+  if (!olvidarEntrada(clave)) return;
   diario_.anotar(lineaQuitar(clave));
   compactarSiCrecio();
 }
@@ -314,16 +315,36 @@ fs::path Pendientes::copia(const std::string& clave) const {
   return carpeta_ / "copias" / clave;
 }
 
-std::vector<std::string> Pendientes::lineasVivas() const {
+std::vector<std::string> Pendientes::lineasVivas() {
   std::vector<std::string> lineas;
-  for (const auto& [clave, entrada] : entradas_)
-    lineas.push_back(lineaDe(entrada.datos, entrada.orden, entrada.bytes));
+  vivos_ = 0;
+  for (auto& [clave, entrada] : entradas_) {
+    entrada.largo = 0;
+    lineas.push_back(lineaDeEntrada(entrada));
+  }
   return lineas;
 }
 
+// The entry's record as it stands; what its live records take follows it.
+std::string Pendientes::lineaDeEntrada(Entrada& entrada) {
+  auto linea = lineaDe(entrada.datos, entrada.orden, entrada.bytes);
+  vivos_ = vivos_ - entrada.largo + linea.size() + 1;
+  entrada.largo = linea.size() + 1;
+  return linea;
+}
+
+bool Pendientes::olvidarEntrada(const std::string& clave) {
+  const auto entrada = entradas_.find(clave);
+  if (entrada == entradas_.end()) return false;
+  vivos_ -= entrada->second.largo;
+  entradas_.erase(entrada);
+  return true;
+}
+
+// Past twice what the live records take, and some slack, the journal is written again: each
+// line costs a constant share of the rewrites.
 void Pendientes::compactarSiCrecio() {
-  if (diario_.bytes() > holguraDiario + entradas_.size() * bytesPorEntrada)
-    diario_.reescribir(lineasVivas());
+  if (diario_.bytes() > 2 * vivos_ + holguraDiario) diario_.reescribir(lineasVivas());
 }
 
 // The per-entry records of earlier versions, when there are any.

@@ -80,6 +80,7 @@ class Pendientes {
     // A small copy's bytes as last confirmed, carried in its every record: the copy itself is
     // not synced, and the next start writes it again from them.
     std::optional<std::string> bytes;
+    std::uint64_t largo = 0;  // the bytes of its latest record in the journal
   };
   // At start.
   void leerRegistrosViejos();
@@ -89,14 +90,17 @@ class Pendientes {
   void restaurarCopias();
   void apartar(const std::filesystem::path& ruta) const;
   // With candado_ held.
-  std::vector<std::string> lineasVivas() const;
+  std::string lineaDeEntrada(Entrada& entrada);
+  bool olvidarEntrada(const std::string& clave);
+  std::vector<std::string> lineasVivas();
   void compactarSiCrecio();
 
   const std::filesystem::path carpeta_;
   // Lock order: candado_, then the journal's.
   mutable std::mutex candado_;  // guards entradas_, orden_, and the order of journal lines
   std::map<std::string, Entrada> entradas_;
-  std::int64_t orden_ = 0;  // the highest order given
+  std::int64_t orden_ = 0;   // the highest order given
+  std::uint64_t vivos_ = 0;  // what the latest record of each entry takes in the journal
   Diario diario_;
 };
 

@@ -148,6 +148,27 @@ TEST(Pendientes, UnaCopiaPequenaSeRehaceDesdeSuRegistro) {
     EXPECT_EQ(leer(pendientes.copia(confirmados[i].clave)), contenidos[i]) << i;
 }
 
+// A journal that grew far past its live records is written again while the store runs, and
+// keeps exactly what is live.
+TEST(Pendientes, ElDiarioSeCompactaSinPerderNada) {
+  std::vector<Pendiente> vivos;
+  {
+    Pendientes pendientes(carpeta());
+    for (int i = 0; i < 600; ++i) {
+      const auto p =
+          confirmado(pendientes, "f" + std::to_string(i), std::string(4096, 'a' + i % 26));
+      if (i % 60 == 0)
+        vivos.push_back(p);
+      else
+        pendientes.quitar(p.clave);
+    }
+  }
+  EXPECT_LT(fs::file_size(carpeta() / "diario"), 2u << 20);
+  Pendientes pendientes(carpeta());
+  EXPECT_EQ(pendientes.todos(), vivos);
+  for (const auto& p : vivos) EXPECT_EQ(leer(pendientes.copia(p.clave)).size(), 4096u);
+}
+
 // Closes at the same time share their syncs; each one that returned survives the kill.
 TEST(Pendientes, NadaSePierdeConKill9) {
   constexpr int hilos = 4;
