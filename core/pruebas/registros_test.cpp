@@ -111,23 +111,29 @@ TEST_P(RespuestasMalas, FallanConFormatoYElCampo) {
 
 const std::string vista =
     R"({"id":"c","organizacionId":"o","rol":"editor","ruta":[],"carpetas":[],)";
+const std::string entera = vista + R"("archivos":[]})";
 
 INSTANTIATE_TEST_SUITE_P(
     Texto, RespuestasMalas,
     testing::Values(FilaDecodificar{"Utf8NoValido",
                                     {},
                                     vista + "\"archivos\":[{\"nombre\":\"a\xff\"}]}",
-                                    "archivos[0].nombre: texto que no es UTF-8 válido (byte 95)"},
+                                    "archivos[0].nombre: texto que no es UTF-8 válido (byte 94)"},
                     FilaDecodificar{"NumeroEnorme",
                                     {},
                                     vista + R"("archivos":[{"tamanoBytes":1e400}]})",
-                                    "archivos[0].tamanoBytes: número fuera de rango (byte 102)"},
+                                    "archivos[0].tamanoBytes: número fuera de rango (byte 97)"},
                     FilaDecodificar{"Cortada",
                                     {},
                                     vista + R"("archivos":[{"id":"a")",
-                                    "archivos[0]: la respuesta no es JSON válido (byte 92)"},
+                                    "archivos[0]: la respuesta no es JSON válido (byte 91)"},
                     FilaDecodificar{
-                        "NoEsJson", {}, "<html>", "la respuesta no es JSON válido (byte 1)"}),
+                        "NoEsJson", {}, "<html>", "la respuesta no es JSON válido (byte 0)"},
+                    FilaDecodificar{"AlgoTrasUnNul",
+                                    {},
+                                    entera + std::string("\0x", 2),
+                                    "la respuesta no es JSON válido (byte " +
+                                        std::to_string(entera.size()) + ")"}),
     pruebas::porNombre);
 
 struct FilaEntrar {

@@ -2,7 +2,11 @@
 #include "vemlo/lector_json.h"
 
 #include <cmath>
-#include <cstring>
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <nlohmann/json.hpp>
 
 #include "vemlo/json.h"
 
@@ -76,14 +80,14 @@ bool Lector::boolean(bool valor) {
   });
 }
 
-bool Lector::number_integer(json::number_integer_t valor) {
+bool Lector::number_integer(std::int64_t valor) {
   return escalar(false, [&](Marco& m) {
     if (m.forma->clase != Clase::entero) fallar(m.forma->esperado);
     como<std::int64_t>(m.destino) = valor;
   });
 }
 
-bool Lector::number_unsigned(json::number_unsigned_t valor) {
+bool Lector::number_unsigned(std::uint64_t valor) {
   return escalar(false, [&](Marco& m) {
     if (m.forma->clase != Clase::entero) fallar(m.forma->esperado);
     if (valor > static_cast<std::uint64_t>(INT64_MAX)) fallar(fueraDeInt64);
@@ -91,7 +95,7 @@ bool Lector::number_unsigned(json::number_unsigned_t valor) {
   });
 }
 
-bool Lector::number_float(json::number_float_t valor, const json::string_t&) {
+bool Lector::number_float(double valor) {
   constexpr double limite = 9223372036854775808.0;  // 2^63
   return escalar(false, [&](Marco& m) {
     if (m.forma->clase != Clase::entero) fallar(m.forma->esperado);
@@ -101,15 +105,11 @@ bool Lector::number_float(json::number_float_t valor, const json::string_t&) {
   });
 }
 
-bool Lector::string(json::string_t& valor) {
+bool Lector::string(std::string_view valor) {
   return escalar(false, [&](Marco& m) {
     if (m.forma->clase != Clase::texto) fallar(m.forma->esperado);
-    como<std::string>(m.destino) = std::move(valor);
+    como<std::string>(m.destino).assign(valor);
   });
-}
-
-bool Lector::binary(json::binary_t&) {
-  return escalar(false, [&](Marco& m) { fallar(m.forma->esperado); });
 }
 
 // Opens the pending value as a container of class `a` or `b`; a skipped one stays skipped.
@@ -131,17 +131,21 @@ bool Lector::start_array(std::size_t) {
   return abrirContenedor(Clase::lista, Clase::lista);
 }
 
-bool Lector::key(json::string_t& clave) {
-  const auto& tope = pila_.back();
+// Members usually come in the table's order: the search starts after the last one found.
+bool Lector::key(std::string_view clave) {
+  auto& tope = pila_.back();
   Marco valor;
   if (tope.forma && tope.forma->clase == Clase::mapa) {
     valor.destino = tope.forma->entrada(tope.destino, clave, valor.clave);
     valor.forma = tope.forma->interior;
   } else if (tope.forma) {
-    for (std::size_t i = 0; i < tope.forma->cuantos; ++i) {
+    const auto cuantos = tope.forma->cuantos;
+    for (std::size_t k = 0; k < cuantos; ++k) {
+      const auto i = (tope.esperado + k) % cuantos;
       const auto& miembro = tope.forma->miembros[i];
       if (miembro.clave != clave) continue;
-      pila_.back().vistos |= std::uint64_t{1} << i;
+      tope.vistos |= std::uint64_t{1} << i;
+      tope.esperado = i + 1;
       valor.destino = miembro.en(tope.destino);
       valor.forma = miembro.forma;
       valor.clave = miembro.clave;
@@ -172,13 +176,9 @@ bool Lector::end_array() {
   return true;
 }
 
-// The position only: the lexer's excerpt could quote a token from the body.
-bool Lector::parse_error(std::size_t posicion, const std::string&,
-                         const nlohmann::detail::exception& error) {
-  const auto byte = " (byte " + std::to_string(posicion) + ")";
-  if (error.id == 406) fallar("número fuera de rango" + byte);
-  if (std::strstr(error.what(), "UTF-8")) fallar("texto que no es UTF-8 válido" + byte);
-  fallar("la respuesta no es JSON válido" + byte);
+// The position only: an excerpt could quote a token from the body.
+void Lector::malFormado(std::string motivo, std::size_t byte) const {
+  fallar(std::move(motivo) + " (byte " + std::to_string(byte) + ")");
 }
 
 // The path of the value being read, as "archivos[3].nombre", then `ademas` (a missing key).
@@ -196,9 +196,51 @@ void Lector::fallar(std::string motivo, std::string_view ademas) const {
   throw ErrorDecodificacion(std::move(motivo), std::move(ruta));
 }
 
+namespace {
+
+// RapidJSON's handler: each event handed to the Lector.
+struct Eventos {
+  using Tam = rapidjson::SizeType;
+  Lector& lector;
+
+  bool Null() { return lector.null(); }
+  bool Bool(bool valor) { return lector.boolean(valor); }
+  bool Int(int valor) { return lector.number_integer(valor); }
+  bool Uint(unsigned valor) { return lector.number_unsigned(valor); }
+  bool Int64(std::int64_t valor) { return lector.number_integer(valor); }
+  bool Uint64(std::uint64_t valor) { return lector.number_unsigned(valor); }
+  bool Double(double valor) { return lector.number_float(valor); }
+  bool RawNumber(const char*, Tam, bool) { return false; }  // never asked for
+  bool String(const char* valor, Tam largo, bool) { return lector.string({valor, largo}); }
+  bool StartObject() { return lector.start_object(0); }
+  bool Key(const char* valor, Tam largo, bool) { return lector.key({valor, largo}); }
+  bool EndObject(Tam) { return lector.end_object(); }
+  bool StartArray() { return lector.start_array(0); }
+  bool EndArray(Tam) { return lector.end_array(); }
+};
+
+constexpr const char* noEsJson = "la respuesta no es JSON válido";
+
+std::string motivoDe(rapidjson::ParseErrorCode codigo) {
+  if (codigo == rapidjson::kParseErrorStringInvalidEncoding) return "texto que no es UTF-8 válido";
+  if (codigo == rapidjson::kParseErrorNumberTooBig) return "número fuera de rango";
+  return noEsJson;
+}
+
+}  // namespace
+
+// Strict JSON: UTF-8 checked, no comments or NaN, one value and nothing after it (a NUL byte
+// included), nesting without recursion.
 void leer(std::string_view texto, void* destino, const Forma& forma) {
+  constexpr unsigned reglas =
+      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
   Lector lector(destino, forma);
-  nlohmann::json::sax_parse(texto, &lector);
+  Eventos eventos{lector};
+  rapidjson::MemoryStream flujo(texto.data(), texto.size());
+  rapidjson::Reader analizador;
+  const auto resultado = analizador.Parse<reglas>(flujo, eventos);
+  if (resultado.IsError()) lector.malFormado(motivoDe(resultado.Code()), resultado.Offset());
+  if (flujo.Tell() != texto.size()) lector.malFormado(noEsJson, flujo.Tell());
 }
 
 namespace {
@@ -216,18 +258,15 @@ void alimentar(const nlohmann::json& j, Lector& lector) {
       lector.number_unsigned(j.get<std::uint64_t>());
       return;
     case Tipo::number_float:
-      lector.number_float(j.get<double>(), {});
+      lector.number_float(j.get<double>());
       return;
-    case Tipo::string: {
-      auto texto = j.get<std::string>();
-      lector.string(texto);
+    case Tipo::string:
+      lector.string(j.get_ref<const std::string&>());
       return;
-    }
     case Tipo::object:
       lector.start_object(j.size());
       for (const auto& [clave, valor] : j.items()) {
-        std::string c = clave;
-        lector.key(c);
+        lector.key(clave);
         alimentar(valor, lector);
       }
       lector.end_object();

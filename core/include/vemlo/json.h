@@ -126,9 +126,9 @@ struct FormaDe<std::optional<T>> {
 // An object of any keys, each a value of T (a later duplicate key fills the same value).
 template <class T>
 struct FormaDe<std::unordered_map<std::string, T>> {
-  static void* entrada(void* m, const std::string& clave, std::string_view& guardada) {
+  static void* entrada(void* m, std::string_view clave, std::string_view& guardada) {
     auto& [c, valor] =
-        *static_cast<std::unordered_map<std::string, T>*>(m)->try_emplace(clave).first;
+        *static_cast<std::unordered_map<std::string, T>*>(m)->try_emplace(std::string(clave)).first;
     guardada = c;
     return &valor;
   }

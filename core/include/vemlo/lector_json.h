@@ -1,7 +1,8 @@
-// The streaming reader under every record decoding: it follows the parser's events (nlohmann's
-// SAX interface) and fills the C++ value as they come, without a JSON tree in between. What a
-// value of each C++ type accepts is its Forma, made from the record field tables in json.h; a
-// value that does not fit fails with the path of the field ("archivos[3].tamanoBytes").
+// The streaming reader under every record decoding: it follows a parser's events (RapidJSON's
+// SAX reader over text, or a walk over a parsed nlohmann tree) and fills the C++ value as they
+// come, without a JSON tree in between. What a value of each C++ type accepts is its Forma,
+// made from the record field tables in json.h; a value that does not fit fails with the path
+// of the field ("archivos[3].tamanoBytes").
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 namespace vemlo::lectura {
 
@@ -35,7 +36,7 @@ struct Forma {
   const Miembro* miembros = nullptr;  // registro
   std::size_t cuantos = 0;
   // mapa: the value under `clave`, made; `guardada` views the key as stored.
-  void* (*entrada)(void* mapa, const std::string& clave, std::string_view& guardada) = nullptr;
+  void* (*entrada)(void* mapa, std::string_view clave, std::string_view& guardada) = nullptr;
 };
 
 constexpr Forma formaEscalar(Forma::Clase clase, const char* esperado) {
@@ -54,27 +55,25 @@ constexpr Forma formaContenedor(Forma::Clase clase, const char* esperado, const 
   return f;
 }
 
-// The handler nlohmann's sax_parse drives. Throws ErrorDecodificacion on the first value that
-// does not fit, a missing required member, or text that is not JSON.
+// The parser's events, named as in nlohmann's SAX interface. Throws ErrorDecodificacion on the
+// first value that does not fit, a missing required member, or text that is not JSON.
 class Lector {
  public:
-  using json = nlohmann::json;
   Lector(void* destino, const Forma& forma);
 
   bool null();
   bool boolean(bool valor);
-  bool number_integer(json::number_integer_t valor);
-  bool number_unsigned(json::number_unsigned_t valor);
-  bool number_float(json::number_float_t valor, const json::string_t& texto);
-  bool string(json::string_t& valor);
-  bool binary(json::binary_t& valor);
+  bool number_integer(std::int64_t valor);
+  bool number_unsigned(std::uint64_t valor);
+  bool number_float(double valor);
+  bool string(std::string_view valor);
   bool start_object(std::size_t);
-  bool key(json::string_t& clave);
+  bool key(std::string_view clave);
   bool end_object();
   bool start_array(std::size_t);
   bool end_array();
-  bool parse_error(std::size_t posicion, const std::string& token,
-                   const nlohmann::detail::exception& error);
+  // The text stopped being JSON at `byte`, inside the value being read.
+  [[noreturn]] void malFormado(std::string motivo, std::size_t byte) const;
 
  private:
   static constexpr std::size_t sinPosicion = static_cast<std::size_t>(-1);
@@ -87,6 +86,7 @@ class Lector {
     std::size_t posicion = sinPosicion;
     bool abierto = false;
     std::uint64_t vistos = 0;  // registro: members present
+    std::size_t esperado = 0;  // registro: the member most likely next
     std::size_t hijos = 0;     // lista: elements so far
   };
 
