@@ -20,7 +20,7 @@
 namespace vemlo::finder {
 
 // One folder as the crawl needs it: its records and its child folders' ids. A folder that no
-// longer exists has no `vista`; a failure has `fallo`.
+// longer exists has no `fichas`; a failure has `fallo`.
 struct Traida {
   std::string carpetaId;
   std::optional<std::vector<Ficha>> fichas;
