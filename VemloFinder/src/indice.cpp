@@ -112,6 +112,9 @@ void ficha(std::string& salida, const Ficha& f) {
   salida += f.editable ? ",\"editable\":true}" : ",\"editable\":false}";
 }
 
+// Roughly what one record takes in the file: enough to size the table before reading it.
+constexpr std::size_t bytesPorFicha = 200;
+
 // The generation written alone, beside the index, when a snapshot changed nothing.
 std::filesystem::path rutaDeGeneracion(const std::filesystem::path& indice) {
   return std::filesystem::path(indice).replace_extension(".generacion");
@@ -181,7 +184,9 @@ std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas) {
 
 std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::string& texto) {
   try {
-    auto guardado = leerJson<Guardado>(texto);
+    Guardado guardado;
+    guardado.fichas.reserve(texto.size() / bytesPorFicha);
+    leerJson(texto, guardado);
     return std::pair{guardado.generacion, std::move(guardado.fichas)};
   } catch (const ErrorDecodificacion&) {
     return std::nullopt;

@@ -182,11 +182,15 @@ T desdeJson(const nlohmann::json& j) {
 }
 
 // Decodes a value (a record, a list of them, a map of them) straight from JSON text, without
-// a JSON tree; the same rules as desdeJson.
+// a JSON tree; the same rules as desdeJson. Into `valor` (say, a map sized beforehand), or new.
+template <class T>
+void leerJson(std::string_view texto, T& valor) {
+  lectura::leer(texto, &valor, lectura::FormaDe<T>::valor);
+}
 template <class T>
 T leerJson(std::string_view texto) {
   T valor{};
-  lectura::leer(texto, &valor, lectura::FormaDe<T>::valor);
+  leerJson(texto, valor);
   return valor;
 }
 
