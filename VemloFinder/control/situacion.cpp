@@ -27,6 +27,10 @@ std::string motivoLegible(const json& entrada) {
 }
 
 std::string situacionLegible(const json& entrada) {
+  if (entrada.value("montado", false) && entrada.value("sobreLimite", false))
+    return tr("mounted; over 100,000 items, so changes below the folders past them are not seen",
+              "montada; pasa de 100.000 elementos, así que no se ven los cambios bajo las "
+              "carpetas que quedan más allá");
   if (entrada.value("montado", false)) return tr("mounted", "montada");
   if (!entrada.value("enabled", false)) return tr("off", "apagada");
   const auto motivo = motivoLegible(entrada);

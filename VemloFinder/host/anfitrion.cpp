@@ -118,6 +118,7 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
           {"enabled", dominio.enabled},
           {"puntoDeMontaje", punto.string()},
           {"montado", montado},
+          {"sobreLimite", volumen && volumen->sobreLimite()},
           {"motivo", std::move(motivo)},
           {"detalle", std::move(detalle)},
           {"pendientes", pendientesDe(volumen)},

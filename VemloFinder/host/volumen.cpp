@@ -387,6 +387,10 @@ bool Volumen::montado() const {
   return e_->sesion != nullptr;
 }
 
+bool Volumen::sobreLimite() const {
+  return e_->ext.sobreLimite();
+}
+
 void Volumen::senal() {
   auto& e = *e_;
   std::lock_guard turno(e.candadoSenal);

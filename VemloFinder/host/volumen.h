@@ -26,6 +26,8 @@ class Volumen {
   // Fails with std::runtime_error carrying the reason (shown by the status query).
   void montar();
   bool montado() const;
+  // Whether the last crawl stopped at the record limit before seeing the whole company.
+  bool sobreLimite() const;
 
   // Runs the working set's change enumeration and hands what changed to the kernel's
   // caches. Blocks until done; fails with the mapped error of the enumeration.

@@ -148,6 +148,26 @@ TEST(Indice, SobreviveAlReinicioYNoLeeOtroDominio) {
   EXPECT_EQ(json.size(), 2u);
 }
 
+TEST(Indice, SinCambiosSoloGuardaLaGeneracion) {
+  const auto enElArchivo = [] {
+    std::ifstream entrada(rutaDe("org1"));
+    return nlohmann::json::parse(entrada).at("generacion").get<int>();
+  };
+  {
+    Indice indice("org1");
+    indice.reemplazar({{"a:1", archivo("a:1", "uno")}});
+    indice.reemplazar({{"a:1", archivo("a:1", "uno")}});
+    indice.anotar({archivo("a:1", "uno")});
+    indice.quitar("a:2");
+    EXPECT_EQ(enElArchivo(), 1);
+  }
+  Indice otra("org1");
+  EXPECT_EQ(otra.generacion(), 2);
+  EXPECT_EQ(otra.consultar("a:1"), archivo("a:1", "uno"));
+  otra.reemplazar({{"a:1", archivo("a:1", "otro")}});
+  EXPECT_EQ(enElArchivo(), 3);
+}
+
 class ArchivoRoto : public testing::TestWithParam<std::string> {};
 
 TEST_P(ArchivoRoto, DaUnIndiceVacio) {

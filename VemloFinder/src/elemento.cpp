@@ -35,11 +35,8 @@ std::vector<Ficha> listar(ExtensionVemlo& ext, const std::string& contenedor,
   if (contenedor == fp::trashContainer) return {};
   if (contenedor != fp::workingSet) return ext.hijos(contenedor, parar);
   auto foto = ext.recorrer(parar);
-  std::vector<Ficha> fichas;
-  fichas.reserve(foto.size());
-  for (const auto& [id, f] : foto) fichas.push_back(f);
-  ext.indice().reemplazar(std::move(foto));
-  return fichas;
+  ext.indice().reemplazar(std::move(foto.fichas), foto.recorte);
+  return ext.indice().todas();
 }
 
 // Crawls, replaces the index and reports the difference.
@@ -49,7 +46,8 @@ void informarCambios(ExtensionVemlo& ext, fp::ChangeObserver& observador, std::s
   std::exception_ptr fallo;
   try {
     if (!indice.tieneFoto()) throw fp::Error(fp::syncAnchorExpired);
-    cambios = indice.reemplazar(ext.recorrer(parar));
+    auto foto = ext.recorrer(parar);
+    cambios = indice.reemplazar(std::move(foto.fichas), foto.recorte);
   } catch (...) {
     fallo = errorDeSistema(std::current_exception());
   }
@@ -93,17 +91,19 @@ std::uint32_t Elemento::capabilities() const {
   return fp::reading | fp::writing | fp::reparenting | fp::renaming | fp::trashing | fp::deleting;
 }
 
-std::vector<Ficha> fichasDe(const VistaCarpeta& vista, const std::string& raizId) {
+std::vector<Ficha> fichasDe(VistaCarpeta vista, const std::string& raizId) {
   const auto padre = idDeCarpeta(vista.id, raizId);
   const bool editable = vista.rol != "lector";
   std::vector<Ficha> fichas;
   fichas.reserve(vista.carpetas.size() + vista.archivos.size());
-  for (const auto& c : vista.carpetas)
-    fichas.push_back(
-        {idDeCarpeta(c.id, raizId), padre, c.nombre, true, 0, c.creadaEn.value_or(""), editable});
-  for (const auto& a : vista.archivos)
-    fichas.push_back(
-        {"a:" + a.id, padre, a.nombre, false, a.tamanoBytes, a.actualizadoEn, editable});
+  for (auto& c : vista.carpetas)
+    fichas.push_back({idDeCarpeta(c.id, raizId), padre, std::move(c.nombre), true, 0,
+                      std::move(c.creadaEn).value_or(""), editable});
+  for (auto& a : vista.archivos) {
+    a.id.insert(0, "a:");
+    fichas.push_back({std::move(a.id), padre, std::move(a.nombre), false, a.tamanoBytes,
+                      std::move(a.actualizadoEn), editable});
+  }
   return fichas;
 }
 

@@ -3,47 +3,15 @@
 #include "finder/extension.h"
 
 #include <algorithm>
-#include <deque>
 #include <thread>
 
 #include "finder/errores.h"
 #include "interno.h"
+#include "recorrido.h"
 #include "vemlo/sesion.h"
 
 namespace vemlo::finder {
 namespace {
-
-constexpr std::size_t limiteDelRecorrido = 100'000;
-constexpr std::size_t porTanda = 4;
-
-// The views of one batch of folders, fetched at once, in the order they arrived. A folder
-// that no longer exists gives none; any other failure stops the others and is thrown.
-std::vector<VistaCarpeta> traerTanda(const Vemlo& api, const std::vector<std::string>& ids,
-                                     std::stop_token parar) {
-  std::stop_source grupo;
-  std::stop_callback enlace(parar, [&] { grupo.request_stop(); });
-  std::mutex candado;  // guards vistas and fallo
-  std::vector<VistaCarpeta> vistas;
-  std::exception_ptr fallo;
-  {
-    std::vector<std::jthread> hilos;
-    for (const auto& id : ids)
-      hilos.emplace_back([&, id] {
-        try {
-          auto vista = api.verCarpeta(id, grupo.get_token());
-          std::lock_guard c(candado);
-          vistas.push_back(std::move(vista));
-        } catch (const ErrorVemlo& e) {
-          if (e.caso() == ErrorVemlo::Caso::api && e.codigo() == "noExiste") return;
-          std::lock_guard c(candado);
-          if (!fallo) fallo = std::current_exception();
-          grupo.request_stop();
-        }
-      });
-  }
-  if (fallo) std::rethrow_exception(fallo);
-  return vistas;
-}
 
 fp::ItemPtr elemento(const std::optional<Ficha>& ficha) {
   if (!ficha) return nullptr;
@@ -88,21 +56,11 @@ std::vector<Ficha> ExtensionVemlo::hijos(const fp::ItemIdentifier& contenedor,
   return fichas;
 }
 
-Fichas ExtensionVemlo::recorrer(std::stop_token parar) {
+Foto ExtensionVemlo::recorrer(std::stop_token parar) {
   const auto ctx = contexto(parar);
-  Fichas resultado;
-  std::deque<std::string> pendientes{ctx.raizId};
-  while (resultado.size() < limiteDelRecorrido && !pendientes.empty()) {
-    const auto n = std::min(porTanda, pendientes.size());
-    const std::vector<std::string> tanda(pendientes.begin(),
-                                         pendientes.begin() + static_cast<std::ptrdiff_t>(n));
-    pendientes.erase(pendientes.begin(), pendientes.begin() + static_cast<std::ptrdiff_t>(n));
-    for (const auto& vista : traerTanda(*ctx.api, tanda, parar)) {
-      for (auto& f : fichasDe(vista, ctx.raizId)) resultado.insert_or_assign(f.id, std::move(f));
-      for (const auto& c : vista.carpetas) pendientes.push_back(c.id);
-    }
-  }
-  return resultado;
+  auto foto = Recorrido(*ctx.api, ctx.raizId, std::move(parar)).hacer(limite_);
+  sobreLimite_ = foto.recorte.cortada;
+  return foto;
 }
 
 fp::ProgressPtr ExtensionVemlo::item(const fp::ItemIdentifier& id, fp::ItemCompletion completar) {

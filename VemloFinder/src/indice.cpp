@@ -11,12 +11,35 @@
 #include <fstream>
 #include <iterator>
 
-#include <nlohmann/json.hpp>
-
 #include "vemlo/archivo.h"
+#include "vemlo/json.h"
 #include "vemlo/xdg.h"
 
-namespace vemlo::finder {
+namespace vemlo {
+namespace finder {
+namespace {
+
+// The on-disk form as the streaming reader fills it: every key required.
+struct Guardado {
+  std::int64_t generacion = 0;
+  Fichas fichas;
+};
+
+}  // namespace
+}  // namespace finder
+
+// clang-format off
+template <> inline constexpr auto campos<finder::Ficha> = std::tuple{
+    Campo{"id", &finder::Ficha::id}, Campo{"padre", &finder::Ficha::padre},
+    Campo{"nombre", &finder::Ficha::nombre}, Campo{"esCarpeta", &finder::Ficha::esCarpeta},
+    Campo{"tamano", &finder::Ficha::tamano}, Campo{"fecha", &finder::Ficha::fecha},
+    Campo{"editable", &finder::Ficha::editable}};
+template <> inline constexpr auto campos<finder::Guardado> = std::tuple{
+    Campo{"generacion", &finder::Guardado::generacion},
+    Campo{"fichas", &finder::Guardado::fichas}};
+// clang-format on
+
+namespace finder {
 namespace {
 
 bool esAscii(const std::string& texto) {
@@ -89,11 +112,35 @@ void ficha(std::string& salida, const Ficha& f) {
   salida += f.editable ? ",\"editable\":true}" : ",\"editable\":false}";
 }
 
-Ficha fichaDe(const nlohmann::json& j) {
-  return Ficha{j.at("id").get<std::string>(),      j.at("padre").get<std::string>(),
-               j.at("nombre").get<std::string>(),  j.at("esCarpeta").get<bool>(),
-               j.at("tamano").get<std::int64_t>(), j.at("fecha").get<std::string>(),
-               j.at("editable").get<bool>()};
+// Roughly what one record takes in the file: enough to size the table before reading it.
+constexpr std::size_t bytesPorFicha = 200;
+
+// The generation written alone, beside the index, when a snapshot changed nothing.
+std::filesystem::path rutaDeGeneracion(const std::filesystem::path& indice) {
+  return std::filesystem::path(indice).replace_extension(".generacion");
+}
+
+std::int64_t generacionSuelta(const std::filesystem::path& indice) {
+  try {
+    const auto texto = leerSiHay(rutaDeGeneracion(indice));
+    std::int64_t valor = 0;
+    if (!texto ||
+        std::from_chars(texto->data(), texto->data() + texto->size(), valor).ec != std::errc{})
+      return 0;
+    return valor;
+  } catch (const std::filesystem::filesystem_error&) {
+    return 0;
+  }
+}
+
+// Whether a cut crawl left the record's folder unvisited: the folder is in the snapshot but
+// was not fetched, or is an old record kept for the same reason.
+bool sinVisitar(const Fichas& viejas, const Fichas& foto, const Recorte& recorte,
+                const Ficha& ficha) {
+  if (recorte.visitadas.contains(ficha.padre)) return false;
+  if (foto.contains(ficha.padre)) return true;
+  const auto padre = viejas.find(ficha.padre);
+  return padre != viejas.end() && sinVisitar(viejas, foto, recorte, padre->second);
 }
 
 }  // namespace
@@ -137,14 +184,11 @@ std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas) {
 
 std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::string& texto) {
   try {
-    const auto json = nlohmann::json::parse(texto);
-    const auto generacion = json.at("generacion").get<std::int64_t>();
-    const auto& lista = json.at("fichas");
-    if (!lista.is_object()) return std::nullopt;
-    Fichas fichas;
-    for (const auto& [id, valor] : lista.items()) fichas.emplace(id, fichaDe(valor));
-    return std::pair{generacion, std::move(fichas)};
-  } catch (const nlohmann::json::exception&) {
+    Guardado guardado;
+    guardado.fichas.reserve(texto.size() / bytesPorFicha);
+    leerJson(texto, guardado);
+    return std::pair{guardado.generacion, std::move(guardado.fichas)};
+  } catch (const ErrorDecodificacion&) {
     return std::nullopt;
   }
 }
@@ -160,7 +204,7 @@ Indice::Indice(const std::string& dominio) : archivo_(rutaDelIndice(dominio)) {
   if (!texto) return;
   auto guardado = decodificarGuardado(*texto);
   if (!guardado) return;
-  generacion_ = guardado->first;
+  generacion_ = std::max(guardado->first, generacionSuelta(*archivo_));
   fichas_ = std::move(guardado->second);
   tieneFoto_ = true;
 }
@@ -174,33 +218,67 @@ std::optional<Ficha> Indice::consultar(const std::string& id) const {
 
 void Indice::anotar(const std::vector<Ficha>& fichas) {
   std::lock_guard candado(candado_);
-  for (const auto& f : fichas) fichas_.insert_or_assign(f.id, f);
-  grabar();
+  bool cambio = false;
+  for (const auto& f : fichas) {
+    auto [pos, nueva] = fichas_.try_emplace(f.id, f);
+    if (nueva || pos->second == f) {
+      cambio = cambio || nueva;
+      continue;
+    }
+    pos->second = f;
+    cambio = true;
+  }
+  if (cambio) grabar();
 }
 
-Cambios Indice::reemplazar(Fichas foto) {
+// The old records the snapshot lacks are gone, unless a cut crawl never visited their folder:
+// those go into the snapshot as they were.
+std::vector<std::string> Indice::borradas(Fichas& foto, const Recorte& recorte) const {
+  std::vector<std::string> ids;
+  for (const auto& [id, vieja] : fichas_) {
+    if (foto.contains(id)) continue;
+    if (recorte.cortada && sinVisitar(fichas_, foto, recorte, vieja))
+      foto.emplace(id, vieja);
+    else
+      ids.push_back(id);
+  }
+  std::sort(ids.begin(), ids.end(), antesQue);
+  return ids;
+}
+
+Cambios Indice::reemplazar(Fichas foto, const Recorte& recorte) {
   Cambios cambios;
   std::lock_guard candado(candado_);
   for (const auto& [id, nueva] : foto) {
     const auto vieja = fichas_.find(id);
     if (vieja == fichas_.end() || !(vieja->second == nueva)) cambios.cambiadas.push_back(nueva);
   }
-  for (const auto& [id, vieja] : fichas_)
-    if (!foto.contains(id)) cambios.borradas.push_back(id);
   std::sort(cambios.cambiadas.begin(), cambios.cambiadas.end(),
             [](const Ficha& a, const Ficha& b) { return antesQue(a.id, b.id); });
-  std::sort(cambios.borradas.begin(), cambios.borradas.end(), antesQue);
-  fichas_ = std::move(foto);
+  cambios.borradas = borradas(foto, recorte);
+  const bool igual = tieneFoto_ && cambios.cambiadas.empty() && cambios.borradas.empty();
   ++generacion_;
   tieneFoto_ = true;
+  if (igual) {
+    grabarGeneracion();
+    return cambios;
+  }
+  fichas_ = std::move(foto);
   grabar();
   return cambios;
 }
 
 void Indice::quitar(const std::string& id) {
   std::lock_guard candado(candado_);
-  fichas_.erase(id);
-  grabar();
+  if (fichas_.erase(id)) grabar();
+}
+
+std::vector<Ficha> Indice::todas() const {
+  std::lock_guard candado(candado_);
+  std::vector<Ficha> lista;
+  lista.reserve(fichas_.size());
+  for (const auto& [id, f] : fichas_) lista.push_back(f);
+  return lista;
 }
 
 bool Indice::tieneFoto() const {
@@ -226,4 +304,14 @@ void Indice::grabar() const {
   }
 }
 
-}  // namespace vemlo::finder
+// The records are on disk as they are: only the generation moved, a few bytes written durably.
+void Indice::grabarGeneracion() const {
+  if (!archivo_) return;
+  try {
+    vemlo::reemplazar(rutaDeGeneracion(*archivo_), std::to_string(generacion_), Durabilidad::datos);
+  } catch (const std::filesystem::filesystem_error&) {
+  }
+}
+
+}  // namespace finder
+}  // namespace vemlo

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "comun.h"
+#include "vemlo/cliente.h"
 #include "vemlo/fecha.h"
 #include "vemlo/registros.h"
 #include "vemlo/utf8.h"
@@ -16,27 +17,38 @@ using nlohmann::json;
 
 struct FilaDecodificar {
   std::string nombre;
-  std::function<void(const json&)> decodificar;
+  std::function<std::optional<std::string>(const std::string&)> decodificar;
   std::string texto;
   std::optional<std::string> falla;  // the failure's text, when it must fail
 };
 
+std::optional<std::string> fallo(const std::function<void()>& decodificar) {
+  try {
+    decodificar();
+  } catch (const ErrorDecodificacion& e) {
+    return e.what();
+  }
+  return std::nullopt;
+}
+
+// Decodes the text from a parsed tree and, for a record, straight from the text: one rule,
+// so both give the same failure (or none).
 template <class T>
-std::function<void(const json&)> como() {
-  return [](const json& j) { desdeJson<T>(j); };
+std::function<std::optional<std::string>(const std::string&)> como() {
+  return [](const std::string& texto) {
+    const auto deArbol = fallo([&] { desdeJson<T>(json::parse(texto)); });
+    if constexpr (Registro<T>) {
+      EXPECT_EQ(fallo([&] { leerJson<T>(texto); }), deArbol) << "leído del texto";
+    }
+    return deArbol;
+  };
 }
 
 class Decodificar : public testing::TestWithParam<FilaDecodificar> {};
 
 TEST_P(Decodificar, SigueLasReglas) {
   const auto& fila = GetParam();
-  const auto j = json::parse(fila.texto);
-  try {
-    fila.decodificar(j);
-    EXPECT_FALSE(fila.falla) << "se esperaba: " << *fila.falla;
-  } catch (const ErrorDecodificacion& e) {
-    EXPECT_EQ(e.what(), fila.falla.value_or("sin fallo"));
-  }
+  EXPECT_EQ(fila.decodificar(fila.texto), fila.falla);
 }
 
 const std::string archivo =
@@ -84,6 +96,44 @@ INSTANTIATE_TEST_SUITE_P(
         FilaDecodificar{"PartesSinTotal", como<PedidoSubida>(),
                         R"({"archivoId":"a","partes":{"tamanoParte":5}})",
                         "partes.total: falta la clave"}),
+    pruebas::porNombre);
+
+// Answers that only text can hold, as the client reads them: the failure names the field.
+class RespuestasMalas : public testing::TestWithParam<FilaDecodificar> {};
+
+TEST_P(RespuestasMalas, FallanConFormatoYElCampo) {
+  const auto& fila = GetParam();
+  const auto error = pruebas::falla([&] { decodificar<VistaCarpeta>({200, {}, fila.texto}); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->caso(), ErrorVemlo::Caso::formato);
+  EXPECT_EQ(error->detalle(), fila.falla);
+}
+
+const std::string vista =
+    R"({"id":"c","organizacionId":"o","rol":"editor","ruta":[],"carpetas":[],)";
+const std::string entera = vista + R"("archivos":[]})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texto, RespuestasMalas,
+    testing::Values(FilaDecodificar{"Utf8NoValido",
+                                    {},
+                                    vista + "\"archivos\":[{\"nombre\":\"a\xff\"}]}",
+                                    "archivos[0].nombre: texto que no es UTF-8 válido (byte 94)"},
+                    FilaDecodificar{"NumeroEnorme",
+                                    {},
+                                    vista + R"("archivos":[{"tamanoBytes":1e400}]})",
+                                    "archivos[0].tamanoBytes: número fuera de rango (byte 97)"},
+                    FilaDecodificar{"Cortada",
+                                    {},
+                                    vista + R"("archivos":[{"id":"a")",
+                                    "archivos[0]: la respuesta no es JSON válido (byte 91)"},
+                    FilaDecodificar{
+                        "NoEsJson", {}, "<html>", "la respuesta no es JSON válido (byte 0)"},
+                    FilaDecodificar{"AlgoTrasUnNul",
+                                    {},
+                                    entera + std::string("\0x", 2),
+                                    "la respuesta no es JSON válido (byte " +
+                                        std::to_string(entera.size()) + ")"}),
     pruebas::porNombre);
 
 struct FilaEntrar {

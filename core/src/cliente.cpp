@@ -30,10 +30,13 @@ std::string serializar(const std::optional<nlohmann::json>& cuerpo) {
 
 }  // namespace
 
-nlohmann::json cuerpoDe(const Respuesta& respuesta) {
+std::string_view textoDe(const Respuesta& respuesta) {
   if (respuesta.estado >= 400) throw ErrorVemlo::api(respuesta.estado, codigoDeError(respuesta));
-  const std::string_view texto =
-      respuesta.cuerpo.empty() ? std::string_view("{}") : std::string_view(respuesta.cuerpo);
+  return respuesta.cuerpo.empty() ? std::string_view("{}") : std::string_view(respuesta.cuerpo);
+}
+
+nlohmann::json cuerpoDe(const Respuesta& respuesta) {
+  const auto texto = textoDe(respuesta);
   try {
     return nlohmann::json::parse(texto);
   } catch (const nlohmann::json::parse_error& e) {

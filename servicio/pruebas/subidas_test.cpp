@@ -310,6 +310,34 @@ TEST_P(BanderasDePago, FrenanLasSubidasEnEseOrden) {
   EXPECT_TRUE(esOk(e.demo.get("/v1/carpetas/" + e.acme.carpetaRaizId)));
 }
 
+// The company's usage as the quota sees it: the smallest quota that still takes one more byte,
+// less one, found by halving.
+std::int64_t usoVisto(Escenario& e, const std::string& carpeta) {
+  std::int64_t menos = 0, mas = std::int64_t{1} << 40;
+  while (menos < mas) {
+    const auto medio = menos + (mas - menos) / 2;
+    ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", medio + 1}});
+    if (esOk(pedir(e.demo, carpeta, "sonda.bin", 1)))
+      mas = medio;
+    else
+      menos = medio + 1;
+  }
+  ajustarEmpresa(e.servicio.base(), {{"organizacionId", e.acme.id}, {"cuotaBytes", 10737418240}});
+  return menos;
+}
+
+TEST_F(BanderasDePago, ElUsoSigueALasVersionesConfirmadas) {
+  auto& e = compartido();
+  const auto carpeta = carpetaNueva(e);
+  const auto antes = usoVisto(e, carpeta);
+  subir(e.demo, carpeta, "v.bin", std::string(1000, 'x'));
+  EXPECT_EQ(usoVisto(e, carpeta), antes + 1000);
+  subir(e.demo, carpeta, "v.bin", std::string(400, 'y'));
+  EXPECT_EQ(usoVisto(e, carpeta), antes + 400);
+  pedir(e.demo, carpeta, "sin-confirmar.bin", 5000);
+  EXPECT_EQ(usoVisto(e, carpeta), antes + 400);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cuota, BanderasDePago,
     testing::Values(

@@ -61,6 +61,20 @@ std::optional<Empresa> leerEmpresa(const std::string& id) {
                  fila.entero(6) != 0, fila.entero(7) != 0};
 }
 
+std::int64_t usoDe(const std::string& organizacionId) {
+  Sentencia fila("SELECT bytes FROM usos WHERE organizacionId=?", organizacionId);
+  return fila.fila() ? fila.entero(0) : 0;
+}
+
+void sumarUso(const std::string& organizacionId, std::int64_t bytes) {
+  if (bytes == 0) return;
+  Sentencia(
+      "INSERT INTO usos(organizacionId, bytes) VALUES(?, ?) ON CONFLICT(organizacionId) DO "
+      "UPDATE SET bytes=bytes+excluded.bytes",
+      organizacionId, bytes)
+      .ejecutar();
+}
+
 std::optional<std::string> rolEn(const std::string& usuarioId, const std::string& organizacionId) {
   Sentencia fila("SELECT rol FROM miembros WHERE usuarioId=? AND organizacionId=?", usuarioId,
                  organizacionId);

@@ -54,6 +54,11 @@ std::optional<Archivo> leerArchivo(const std::string& id);
 std::optional<Empresa> leerEmpresa(const std::string& id);
 std::optional<std::string> rolEn(const std::string& usuarioId, const std::string& organizacionId);
 
+// The bytes of a company's visible files, kept as a running total: every change of a visible
+// file's size adds its difference, so that no upload sums the whole company.
+std::int64_t usoDe(const std::string& organizacionId);
+void sumarUso(const std::string& organizacionId, std::int64_t bytes);
+
 // The folder and its ancestors, from the company root down to it.
 std::vector<Carpeta> cadena(const std::string& carpetaId);
 // A folder none of whose ancestors (nor itself) is in the trash.

@@ -62,6 +62,10 @@ CREATE TABLE IF NOT EXISTS firmas(
   huella TEXT PRIMARY KEY, clase TEXT NOT NULL, objetoId TEXT NOT NULL,
   n INTEGER NOT NULL DEFAULT 0, venceMs INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS firmasPorVencimiento ON firmas(venceMs);
+CREATE TABLE IF NOT EXISTS usos(
+  organizacionId TEXT PRIMARY KEY REFERENCES organizaciones(id), bytes INTEGER NOT NULL);
+INSERT OR IGNORE INTO usos SELECT id, (SELECT COALESCE(SUM(tamano), 0) FROM archivos
+  WHERE archivos.organizacionId=organizaciones.id AND visible=1) FROM organizaciones;
 CREATE TABLE IF NOT EXISTS favoritos(
   usuarioId TEXT NOT NULL REFERENCES usuarios(id), tipo TEXT NOT NULL, id TEXT NOT NULL,
   PRIMARY KEY(usuarioId, tipo, id));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "almacen.h"
+#include "arbol.h"
 #include "base.h"
 #include "cripto.h"
 #include "cuentas.h"
@@ -65,6 +66,7 @@ void archivo(const std::string& empresa, const std::string& padre, const std::st
       nuevoId(), empresa, padre, nombre, plegar(nombre), static_cast<std::int64_t>(bytes.size()),
       tipo, ahoraMs(), blob, hacerMiniatura(blob, tipo))
       .ejecutar();
+  sumarUso(empresa, static_cast<std::int64_t>(bytes.size()));
 }
 
 // A one-page PDF showing `titulo`, with a correct cross-reference table.

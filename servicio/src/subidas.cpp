@@ -111,11 +111,7 @@ void exigirPlan(const Empresa& empresa, std::int64_t reemplazado, std::int64_t t
   if (empresa.tope) fallar(402, "tope");
   if (empresa.sinTarjeta) fallar(402, "sinTarjeta");
   if (empresa.pagoFallido) fallar(402, "pagoFallido");
-  Sentencia usado(
-      "SELECT COALESCE(SUM(tamano), 0) FROM archivos WHERE organizacionId=? AND visible=1",
-      empresa.id);
-  usado.fila();
-  if (usado.entero(0) - reemplazado + tamano > empresa.cuota) fallar(402, "planLleno");
+  if (usoDe(empresa.id) - reemplazado + tamano > empresa.cuota) fallar(402, "planLleno");
 }
 
 // The file the upload goes to: the live one of that name, a pending one, or a new pending row.
@@ -146,6 +142,8 @@ std::vector<std::string> hacerActual(const std::string& archivoId, std::int64_t 
   std::vector<std::string> sueltos;
   if (anterior && anterior->blobId) sueltos.push_back(*anterior->blobId);
   if (anterior && anterior->miniaturaId) sueltos.push_back(*anterior->miniaturaId);
+  if (anterior)
+    sumarUso(anterior->organizacionId, tamano - (anterior->visible ? anterior->tamano : 0));
   Sentencia(
       "UPDATE archivos SET tamano=?, tipo=?, blobId=?, miniaturaId=?, actualizadoMs=?, visible=1 "
       "WHERE id=?",

@@ -38,8 +38,8 @@ class Elemento : public fp::Item {
 std::string tipoPorExtension(const std::string& nombre);
 
 // The records of a folder view: its folders, then its files, all editable unless the view's
-// role is "lector".
-std::vector<Ficha> fichasDe(const VistaCarpeta& vista, const std::string& raizId);
+// role is "lector". The view is taken apart: its names and dates move into the records.
+std::vector<Ficha> fichasDe(VistaCarpeta vista, const std::string& raizId);
 
 // The records made up for the two containers that the service has no folder for.
 Ficha fichaRaiz(bool editable);

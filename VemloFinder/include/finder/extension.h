@@ -3,6 +3,7 @@
 // requests as independent tasks against the service.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -56,8 +57,13 @@ class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
   Contexto contexto(std::stop_token parar = {});
   // The children of a container, fetched and noted in the index.
   std::vector<Ficha> hijos(const fp::ItemIdentifier& contenedor, std::stop_token parar = {});
-  // Every record below the company's root folder, up to 100,000.
-  Fichas recorrer(std::stop_token parar = {});
+  // Every record below the company's root folder, until the crawl reaches `limite()` records
+  // (then cut, and the company is over the limit until a crawl sees all of it).
+  Foto recorrer(std::stop_token parar = {});
+  bool sobreLimite() const { return sobreLimite_; }
+  std::size_t limite() const { return limite_; }
+  // A lower limit, for tests of a company over it.
+  void ponerLimite(std::size_t limite) { limite_ = limite; }
 
   const fp::Domain& dominio() const { return dominio_; }
   Indice& indice() { return indice_; }
@@ -84,6 +90,8 @@ class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
   Indice indice_;
   std::mutex candado_;  // guards guardado_ only; never held across a request
   std::optional<Contexto> guardado_;
+  std::atomic<std::size_t> limite_{100'000};
+  std::atomic<bool> sobreLimite_{false};
   Tareas tareas_;  // last: its destructor stops and joins tasks that use the members above
 };
 

@@ -1,6 +1,7 @@
 // The extension's picture of a company's tree: one record per item, keyed by the item's
 // identifier, and a generation counter from which sync anchors are made. Kept in memory,
-// written whole to a JSON file after every change, read back when a domain starts.
+// written whole to a JSON file after every change of its records, read back when a domain
+// starts; a generation that moved without any change goes to a small file beside it.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -56,6 +58,19 @@ Destino destino(const std::string& identificador, const std::string& raizId);
 // The identifier of a folder id: the root container for `raizId`, else "c:" + id.
 std::string idDeCarpeta(const std::string& carpetaId, const std::string& raizId);
 
+// What a crawl cut short by the record limit saw: the folders whose whole content its records
+// hold. Records below any other folder keep their last known state.
+struct Recorte {
+  bool cortada = false;
+  std::unordered_set<std::string> visitadas;  // folder identifiers
+};
+
+// A crawl's result: its records by identifier, and what it saw of the tree.
+struct Foto {
+  Fichas fichas;
+  Recorte recorte;
+};
+
 // What `reemplazar` found: records new or different, and identifiers gone; both by id.
 struct Cambios {
   std::vector<Ficha> cambiadas;
@@ -76,9 +91,14 @@ class Indice {
   explicit Indice(const std::string& dominio);
 
   std::optional<Ficha> consultar(const std::string& id) const;
+  // Each changes the file only when a record changed.
   void anotar(const std::vector<Ficha>& fichas);
-  Cambios reemplazar(Fichas foto);
+  // The snapshot becomes the index and the generation moves on. A cut snapshot deletes nothing
+  // below the folders it did not visit.
+  Cambios reemplazar(Fichas foto, const Recorte& recorte = {});
   void quitar(const std::string& id);
+  // A copy of every record.
+  std::vector<Ficha> todas() const;
   bool tieneFoto() const;
   fp::SyncAnchor ancla() const;
 
@@ -86,7 +106,10 @@ class Indice {
   const std::optional<std::filesystem::path>& archivo() const { return archivo_; }
 
  private:
-  void grabar() const;  // with candado_ held
+  // With candado_ held: the whole index, or the generation alone.
+  void grabar() const;
+  void grabarGeneracion() const;
+  std::vector<std::string> borradas(Fichas& foto, const Recorte& recorte) const;
 
   mutable std::mutex candado_;  // guards everything below and the file
   Fichas fichas_;
@@ -96,7 +119,7 @@ class Indice {
 };
 
 // The on-disk form, {"generacion": n, "fichas": {id: {...}}}, written straight from the
-// records; exposed for the benchmark.
+// records and read by the streaming reader; exposed for the benchmark.
 std::string codificarGuardado(std::int64_t generacion, const Fichas& fichas);
 // Nothing when the text is not a whole, well-typed index.
 std::optional<std::pair<std::int64_t, Fichas>> decodificarGuardado(const std::string& texto);

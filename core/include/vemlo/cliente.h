@@ -29,13 +29,20 @@ enum class Clase { archivo, carpeta };
 // not JSON is `formato`; an empty body reads as "{}".
 nlohmann::json cuerpoDe(const Respuesta& respuesta);
 
-// Decodes an answer into the record T (see cuerpoDe); a record that does not decode is
-// `formato` with the reason.
+// The answer's body as text for a decoder: the same failures as cuerpoDe for a status of 400
+// or more, "{}" for an empty body.
+std::string_view textoDe(const Respuesta& respuesta);
+
+// Decodes an answer into the record T (see cuerpoDe); a record is read straight from the text,
+// without a JSON tree. A record that does not decode is `formato` with the field and reason.
 template <class T>
 T decodificar(const Respuesta& respuesta) {
-  const auto json = cuerpoDe(respuesta);
   try {
-    return desdeJson<T>(json);
+    if constexpr (Registro<T>) {
+      return leerJson<T>(textoDe(respuesta));
+    } else {
+      return desdeJson<T>(cuerpoDe(respuesta));
+    }
   } catch (const ErrorDecodificacion& e) {
     throw ErrorVemlo::formato(e.what());
   }

@@ -1,13 +1,14 @@
 // Reading and writing of wire records as JSON, driven by one table of fields per record.
 //
-// Every record lists its fields once (`campos<T>`: JSON key and member); decoding, encoding,
+// Every record lists its fields once (`campos<T>`: JSON key and member); decoding (by the
+// streaming reader of lector_json.h, from text or from a parsed tree alike), encoding,
 // equality-aware hashing and error paths all follow from that table. The rules: a required
 // member must be present and of its type, an optional one (std::optional) may be missing or
 // null, a value of the wrong type fails the whole answer, unknown keys are ignored, integers
 // must fit in int64, and absent optionals are left out when writing.
 #pragma once
 
-#include <cmath>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,10 +17,13 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "vemlo/lector_json.h"
 
 namespace vemlo {
 
@@ -52,6 +56,7 @@ class ErrorDecodificacion : public std::runtime_error {
 // One field of a record: its JSON key and the member that holds it.
 template <class Registro, class Miembro>
 struct Campo {
+  using Tipo = Miembro;
   std::string_view clave;
   Miembro Registro::*miembro;
 };
@@ -79,73 +84,117 @@ struct EsLista : std::false_type {};
 template <class T>
 struct EsLista<std::vector<T>> : std::true_type {};
 
-inline std::int64_t leerEntero(const nlohmann::json& j) {
-  constexpr double limite = 9223372036854775808.0;  // 2^63
-  if (j.is_number_integer() && !j.is_number_unsigned()) return j.get<std::int64_t>();
-  if (j.is_number_unsigned()) {
-    const auto valor = j.get<std::uint64_t>();
-    if (valor <= static_cast<std::uint64_t>(INT64_MAX)) return static_cast<std::int64_t>(valor);
-    throw ErrorDecodificacion("número fuera del rango de int64");
-  }
-  if (j.is_number_float()) {
-    const double valor = j.get<double>();
-    if (std::trunc(valor) == valor && valor >= -limite && valor < limite)
-      return static_cast<std::int64_t>(valor);
-    throw ErrorDecodificacion("se esperaba un número entero de int64");
-  }
-  throw ErrorDecodificacion("se esperaba un número entero");
-}
-
 }  // namespace detalle
 
-template <class T>
-T desdeJson(const nlohmann::json& j);
+namespace lectura {
 
-// Decodes a value of type T (text, int64, flag, list or record) from `j`.
+using Clase = Forma::Clase;
+
+// The Forma of each C++ type a record may hold.
 template <class T>
-T leerValor(const nlohmann::json& j) {
-  if constexpr (std::is_same_v<T, std::string>) {
-    if (!j.is_string()) throw ErrorDecodificacion("se esperaba texto");
-    return j.get<std::string>();
-  } else if constexpr (std::is_same_v<T, bool>) {
-    if (!j.is_boolean()) throw ErrorDecodificacion("se esperaba un valor lógico");
-    return j.get<bool>();
-  } else if constexpr (std::is_same_v<T, std::int64_t>) {
-    return detalle::leerEntero(j);
-  } else if constexpr (detalle::EsLista<T>::value) {
-    if (!j.is_array()) throw ErrorDecodificacion("se esperaba una lista");
-    T lista;
-    lista.reserve(j.size());
-    for (std::size_t i = 0; i < j.size(); ++i) {
-      try {
-        lista.push_back(leerValor<typename T::value_type>(j[i]));
-      } catch (const ErrorDecodificacion& e) {
-        throw e.enPosicion(i);
-      }
-    }
-    return lista;
-  } else {
-    return desdeJson<T>(j);
+struct FormaDe;
+
+template <>
+struct FormaDe<std::string> {
+  static constexpr Forma valor = formaEscalar(Clase::texto, "se esperaba texto");
+};
+template <>
+struct FormaDe<bool> {
+  static constexpr Forma valor = formaEscalar(Clase::logico, "se esperaba un valor lógico");
+};
+template <>
+struct FormaDe<std::int64_t> {
+  static constexpr Forma valor = formaEscalar(Clase::entero, "se esperaba un número entero");
+};
+
+template <class T>
+struct FormaDe<std::vector<T>> {
+  static void* nuevo(void* v) { return &static_cast<std::vector<T>*>(v)->emplace_back(); }
+  static void vaciar(void* v) { static_cast<std::vector<T>*>(v)->clear(); }
+  static constexpr Forma valor =
+      formaContenedor(Clase::lista, "se esperaba una lista", FormaDe<T>::valor, nuevo, vaciar);
+};
+
+template <class T>
+struct FormaDe<std::optional<T>> {
+  static void* nuevo(void* o) { return &static_cast<std::optional<T>*>(o)->emplace(); }
+  static void vaciar(void* o) { static_cast<std::optional<T>*>(o)->reset(); }
+  static constexpr Forma valor =
+      formaContenedor(Clase::opcional, "", FormaDe<T>::valor, nuevo, vaciar);
+};
+
+// An object of any keys, each a value of T (a later duplicate key fills the same value).
+template <class T>
+struct FormaDe<std::unordered_map<std::string, T>> {
+  static void* entrada(void* m, std::string_view clave, std::string_view& guardada) {
+    auto& [c, valor] =
+        *static_cast<std::unordered_map<std::string, T>*>(m)->try_emplace(std::string(clave)).first;
+    guardada = c;
+    return &valor;
   }
+  static constexpr Forma hacer() {
+    auto f =
+        formaContenedor(Clase::mapa, "se esperaba un objeto", FormaDe<T>::valor, nullptr, nullptr);
+    f.entrada = entrada;
+    return f;
+  }
+  static constexpr Forma valor = hacer();
+};
+
+template <class T, std::size_t I>
+using TipoDeCampo =
+    typename std::tuple_element_t<I, std::remove_cvref_t<decltype(campos<T>)>>::Tipo;
+
+template <class T, std::size_t I>
+void* miembroEn(void* registro) {
+  return &(static_cast<T*>(registro)->*std::get<I>(campos<T>).miembro);
+}
+
+template <class T, std::size_t... I>
+constexpr std::array<Miembro, sizeof...(I)> miembrosDe(std::index_sequence<I...>) {
+  return {Miembro{std::get<I>(campos<T>).clave, !detalle::EsOpcional<TipoDeCampo<T, I>>::value,
+                  miembroEn<T, I>, &FormaDe<TipoDeCampo<T, I>>::valor}...};
+}
+
+template <Registro T>
+struct FormaDe<T> {
+  static constexpr auto cuantos = std::tuple_size_v<std::remove_cvref_t<decltype(campos<T>)>>;
+  static_assert(cuantos <= 64, "a record of at most 64 members");
+  static constexpr auto miembros = miembrosDe<T>(std::make_index_sequence<cuantos>{});
+  static constexpr Forma hacer() {
+    auto f = formaEscalar(Clase::registro, "se esperaba un objeto");
+    f.miembros = miembros.data();
+    f.cuantos = cuantos;
+    return f;
+  }
+  static constexpr Forma valor = hacer();
+};
+
+}  // namespace lectura
+
+// Decodes a record from a JSON object, by its field table (through the streaming reader).
+template <class T>
+T desdeJson(const nlohmann::json& j) {
+  static_assert(Registro<T>, "a record needs its field table: campos<T>");
+  T registro{};
+  lectura::leer(j, &registro, lectura::FormaDe<T>::valor);
+  return registro;
+}
+
+// Decodes a value (a record, a list of them, a map of them) straight from JSON text, without
+// a JSON tree; the same rules as desdeJson. Into `valor` (say, a map sized beforehand), or new.
+template <class T>
+void leerJson(std::string_view texto, T& valor) {
+  lectura::leer(texto, &valor, lectura::FormaDe<T>::valor);
+}
+template <class T>
+T leerJson(std::string_view texto) {
+  T valor{};
+  leerJson(texto, valor);
+  return valor;
 }
 
 namespace detalle {
-
-template <class T, class M>
-void leerCampo(const nlohmann::json& objeto, T& registro, const Campo<T, M>& campo) {
-  const auto pos = objeto.find(campo.clave);
-  try {
-    if constexpr (EsOpcional<M>::value) {
-      if (pos == objeto.end() || pos->is_null()) return;
-      registro.*campo.miembro = leerValor<typename M::value_type>(*pos);
-    } else {
-      if (pos == objeto.end()) throw ErrorDecodificacion("falta la clave");
-      registro.*campo.miembro = leerValor<M>(*pos);
-    }
-  } catch (const ErrorDecodificacion& e) {
-    throw e.enClave(campo.clave);
-  }
-}
 
 template <class M>
 nlohmann::json escribirValor(const M& valor);
@@ -161,17 +210,6 @@ void escribirCampo(nlohmann::json& objeto, const T& registro, const Campo<T, M>&
 }
 
 }  // namespace detalle
-
-// Decodes a record from a JSON object, by its field table.
-template <class T>
-T desdeJson(const nlohmann::json& j) {
-  static_assert(Registro<T>, "a record needs its field table: campos<T>");
-  if (!j.is_object()) throw ErrorDecodificacion("se esperaba un objeto");
-  T registro{};
-  std::apply([&](const auto&... campo) { (detalle::leerCampo(j, registro, campo), ...); },
-             campos<T>);
-  return registro;
-}
 
 // Encodes a record to a JSON object with the same keys; absent optionals are left out.
 template <Registro T>
