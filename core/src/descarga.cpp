@@ -1,6 +1,11 @@
 // Downloads into a file: the bytes stream into a temporary file beside the target, which takes
-// the target's name only once every byte arrived and reached the disk.
+// the target's name only once every byte arrived and reached the disk; or, for readers that
+// follow a download, straight into the target.
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <fstream>
 #include <string>
@@ -22,6 +27,17 @@ mode_t modoNuevo() {
       return 0666 & ~static_cast<mode_t>(std::stoul(linea.substr(6), nullptr, 8));
   }
   return 0644;
+}
+
+// A download link's answer from 300 on fails with its status.
+void exigirExito(const Respuesta& respuesta) {
+  if (respuesta.estado < 300) return;
+  cuerpoDe(respuesta);
+  throw ErrorVemlo::api(respuesta.estado, "desconocido");
+}
+
+[[noreturn]] void fallaArchivo(const char* que, const std::filesystem::path& ruta) {
+  throw std::filesystem::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
 
 }  // namespace
@@ -48,11 +64,26 @@ void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& 
         if (alRecibir) alRecibir(recibidos);
       },
       std::move(parar));
-  if (respuesta.estado >= 300) {
-    cuerpoDe(respuesta);
-    throw ErrorVemlo::api(respuesta.estado, "desconocido");
-  }
+  exigirExito(respuesta);
   temporal.conservar(Durabilidad::datos);
+}
+
+void Vemlo::descargarEn(const std::string& url, const std::filesystem::path& destino,
+                        const std::function<void(std::int64_t)>& alRecibir,
+                        std::stop_token parar) const {
+  const Descriptor fd(::open(destino.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!fd) fallaArchivo("open", destino);
+  std::int64_t recibidos = 0;
+  const Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
+  exigirExito(transporte_->recibir(
+      pedido,
+      [&](std::string_view trozo) {
+        escribirTodo(fd.get(), trozo, destino);
+        recibidos += static_cast<std::int64_t>(trozo.size());
+        if (alRecibir) alRecibir(recibidos);
+      },
+      std::move(parar)));
+  if (fdatasync(fd.get()) != 0) fallaArchivo("fdatasync", destino);
 }
 
 }  // namespace vemlo

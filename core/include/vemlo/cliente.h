@@ -113,6 +113,12 @@ class Vemlo {
   void descargarDesde(const std::string& url, const std::filesystem::path& destino,
                       const std::function<void(std::int64_t recibidos)>& alRecibir = {},
                       std::stop_token parar = {}) const;
+  // The same, but the bytes go straight into `destino` (created, or emptied), where others may
+  // read them while they arrive: `alRecibir` hears the bytes written so far after each piece,
+  // and the file is synced once whole. A failure leaves what arrived in `destino`.
+  void descargarEn(const std::string& url, const std::filesystem::path& destino,
+                   const std::function<void(std::int64_t recibidos)>& alRecibir,
+                   std::stop_token parar = {}) const;
   // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
   std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
 
