@@ -1,0 +1,138 @@
+// A download shared by its readers: the bytes on disk, the reads waiting for more, the end;
+// and the domain's table of the downloads still running.
+#include "descargas.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace vemlo::finder::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A new file "parcial.XXXXXX" in `carpeta`; sets `ruta` to it.
+Descriptor archivoNuevo(const fs::path& carpeta, fs::path& ruta) {
+  std::string plantilla = (carpeta / "parcial.XXXXXX").string();
+  Descriptor fd(mkostemp(plantilla.data(), O_CLOEXEC));
+  if (!fd) throw fs::filesystem_error("mkostemp", plantilla, {errno, std::generic_category()});
+  ruta = plantilla;
+  return fd;
+}
+
+}  // namespace
+
+Descarga::Descarga(const fs::path& carpeta, std::string version) : version_(std::move(version)) {
+  fd_ = archivoNuevo(carpeta, archivo_);
+}
+
+Descarga::~Descarga() {
+  // Never started, or dropped before its end: its file is nobody's.
+  if (!terminada_) ::unlink(archivo_.c_str());
+}
+
+void Descarga::alLlegar(std::int64_t hasta, Aviso aviso) {
+  std::exception_ptr fallo;
+  {
+    std::lock_guard bloqueo(candado_);
+    if (hasta > llegados_ && !terminada_) {
+      esperando_.emplace(hasta, std::move(aviso));
+      return;
+    }
+    if (hasta > llegados_) fallo = fallo_;
+  }
+  aviso(fallo);
+}
+
+void Descarga::llegaron(std::int64_t bytes) {
+  std::vector<Aviso> listos;
+  {
+    std::lock_guard bloqueo(candado_);
+    llegados_ = bytes;
+    while (!esperando_.empty() && esperando_.begin()->first <= bytes) {
+      listos.push_back(std::move(esperando_.begin()->second));
+      esperando_.erase(esperando_.begin());
+    }
+  }
+  for (auto& aviso : listos) aviso(nullptr);
+}
+
+void Descarga::terminar(std::exception_ptr fallo, std::optional<fs::path> guardado) {
+  // What arrived stays readable through fd_; a file the cache took is not ours any more.
+  if (fallo && !guardado) ::unlink(archivo_.c_str());
+  std::multimap<std::int64_t, Aviso> esperando;
+  std::int64_t llegados = 0;
+  {
+    std::lock_guard bloqueo(candado_);
+    terminada_ = true;
+    fallo_ = fallo;
+    guardado_ = std::move(guardado);
+    llegados = llegados_;
+    esperando.swap(esperando_);
+  }
+  for (auto& [hasta, aviso] : esperando) aviso(hasta <= llegados ? nullptr : fallo);
+}
+
+void Descarga::fijarProgreso(fp::ProgressPtr progreso) {
+  bool cancelar = false;
+  {
+    std::lock_guard bloqueo(candado_);
+    progreso_ = progreso;
+    cancelar = cancelada_;
+  }
+  if (cancelar) progreso->cancel();
+}
+
+void Descarga::cancelar() {
+  fp::ProgressPtr progreso;
+  {
+    std::lock_guard bloqueo(candado_);
+    cancelada_ = true;
+    progreso = progreso_;
+  }
+  if (progreso) progreso->cancel();
+}
+
+bool Descarga::completa() const {
+  std::lock_guard bloqueo(candado_);
+  return terminada_ && !fallo_;
+}
+
+std::optional<fs::path> Descarga::guardado() const {
+  std::lock_guard bloqueo(candado_);
+  return guardado_;
+}
+
+std::pair<std::shared_ptr<Descarga>, bool> Descargas::unirse(
+    const std::string& id, const std::string& version,
+    const std::function<std::shared_ptr<Descarga>()>& crear) {
+  std::lock_guard bloqueo(candado_);
+  auto& descarga = entradas_[id];
+  const bool nueva = !descarga || descarga->version() != version;
+  // Another version's download goes on for its own readers, out of the table.
+  if (nueva) descarga = crear();
+  ++descarga->lectores_;
+  return {descarga, nueva};
+}
+
+void Descargas::dejar(const std::string& id, const std::shared_ptr<Descarga>& descarga) {
+  {
+    std::lock_guard bloqueo(candado_);
+    if (--descarga->lectores_ > 0) return;
+    if (const auto e = entradas_.find(id); e != entradas_.end() && e->second == descarga)
+      entradas_.erase(e);
+  }
+  descarga->cancelar();  // nothing for a download that ended
+}
+
+void Descargas::quitar(const std::string& id, const Descarga* descarga) {
+  std::lock_guard bloqueo(candado_);
+  if (const auto e = entradas_.find(id); e != entradas_.end() && e->second.get() == descarga)
+    entradas_.erase(e);
+}
+
+}  // namespace vemlo::finder::host

@@ -1,0 +1,94 @@
+// The downloads that readers follow while the bytes arrive: each file being fetched has one
+// Descarga, shared by everyone reading it, which knows how many bytes are on disk and holds
+// the reads waiting for bytes still to come; Descargas is the table of them for one domain.
+//
+// Lock order: the two locks are never held together, and no waiting read is answered with
+// either held (a read is answered from the thread that brought its bytes, after the lock).
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "finder/proveedor.h"
+#include "vemlo/descriptor.h"
+
+namespace vemlo::finder::host {
+
+class Descargas;
+
+class Descarga {
+ public:
+  // What a waiting read hears: null once its bytes are on disk, else why they never will be.
+  using Aviso = std::function<void(std::exception_ptr)>;
+
+  // A new, empty file in `carpeta` that the download fills; it goes when the download fails.
+  Descarga(const std::filesystem::path& carpeta, std::string version);
+  ~Descarga();
+  Descarga(const Descarga&) = delete;
+  Descarga& operator=(const Descarga&) = delete;
+
+  // Runs `aviso` once the first `hasta` bytes are on disk or the download ended: at once, on
+  // this thread, when that is already so; else later, on the download's.
+  void alLlegar(std::int64_t hasta, Aviso aviso);
+  // From the download: `bytes` are on disk.
+  void llegaron(std::int64_t bytes);
+  // The end: with `guardado` (the file's place in the cache) when every byte arrived, or with
+  // the failure; the file is removed then. Wakes every waiting read.
+  void terminar(std::exception_ptr fallo, std::optional<std::filesystem::path> guardado);
+  // The fetch to cancel when no reader is left; cancelled at once if that happened already.
+  void fijarProgreso(fp::ProgressPtr progreso);
+  void cancelar();
+
+  bool completa() const;
+  // The cache's file, once complete.
+  std::optional<std::filesystem::path> guardado() const;
+  const std::filesystem::path& archivo() const { return archivo_; }
+  const std::string& version() const { return version_; }
+  // The file open for reading, for as long as the Descarga lives.
+  int fd() const { return fd_.get(); }
+
+ private:
+  friend class Descargas;
+
+  std::filesystem::path archivo_;  // set once, by the constructor
+  const std::string version_;
+  Descriptor fd_;
+  int lectores_ = 0;  // guarded by the table's lock
+
+  mutable std::mutex candado_;  // guards everything below
+  std::int64_t llegados_ = 0;
+  bool terminada_ = false;
+  std::exception_ptr fallo_;
+  std::optional<std::filesystem::path> guardado_;
+  std::multimap<std::int64_t, Aviso> esperando_;  // by the bytes each read waits for
+  fp::ProgressPtr progreso_;
+  bool cancelada_ = false;
+};
+
+class Descargas {
+ public:
+  // The running download of this version of the item, with one more reader; when there is
+  // none, a new one made with `crear` (and the caller starts it: the bool is true).
+  std::pair<std::shared_ptr<Descarga>, bool> unirse(
+      const std::string& id, const std::string& version,
+      const std::function<std::shared_ptr<Descarga>()>& crear);
+  // A reader left; after the last, an unfinished download is cancelled and no one joins it.
+  void dejar(const std::string& id, const std::shared_ptr<Descarga>& descarga);
+  // The download ended: new readers no longer join it.
+  void quitar(const std::string& id, const Descarga* descarga);
+
+ private:
+  std::mutex candado_;  // guards entradas_ and every Descarga's lectores_
+  std::unordered_map<std::string, std::shared_ptr<Descarga>> entradas_;  // by item
+};
+
+}  // namespace vemlo::finder::host
