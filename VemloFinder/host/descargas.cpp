@@ -1,11 +1,12 @@
 // A download shared by its readers: the bytes on disk, the reads waiting for more, the end;
-// and the domain's table of the downloads still running.
+// and the domain's table of the downloads still running and of those stopped half-way.
 #include "descargas.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -15,9 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Stopped downloads kept at most: each may be a large part of a large file.
+constexpr std::size_t pausadasMaximas = 4;
+constexpr const char* prefijo = "parcial.";
+
+void borrar(const fs::path& ruta) {
+  std::error_code ignorado;
+  fs::remove(ruta, ignorado);
+}
+
 // A new file "parcial.XXXXXX" in `carpeta`; sets `ruta` to it.
 Descriptor archivoNuevo(const fs::path& carpeta, fs::path& ruta) {
-  std::string plantilla = (carpeta / "parcial.XXXXXX").string();
+  std::string plantilla = (carpeta / (std::string(prefijo) + "XXXXXX")).string();
   Descriptor fd(mkostemp(plantilla.data(), O_CLOEXEC));
   if (!fd) throw fs::filesystem_error("mkostemp", plantilla, {errno, std::generic_category()});
   ruta = plantilla;
@@ -28,6 +38,14 @@ Descriptor archivoNuevo(const fs::path& carpeta, fs::path& ruta) {
 
 Descarga::Descarga(const fs::path& carpeta, std::string version) : version_(std::move(version)) {
   fd_ = archivoNuevo(carpeta, archivo_);
+}
+
+Descarga::Descarga(const Pausada& pausada)
+    : archivo_(pausada.archivo),
+      version_(pausada.version),
+      fd_(::open(archivo_.c_str(), O_RDONLY | O_CLOEXEC)),
+      llegados_(pausada.bytes) {
+  if (!fd_) throw fs::filesystem_error("open", archivo_, {errno, std::generic_category()});
 }
 
 Descarga::~Descarga() {
@@ -52,7 +70,7 @@ void Descarga::llegaron(std::int64_t bytes) {
   std::vector<Aviso> listos;
   {
     std::lock_guard bloqueo(candado_);
-    llegados_ = bytes;
+    llegados_ = std::max(llegados_, bytes);  // a download started again rewrites the same bytes
     while (!esperando_.empty() && esperando_.begin()->first <= bytes) {
       listos.push_back(std::move(esperando_.begin()->second));
       esperando_.erase(esperando_.begin());
@@ -62,8 +80,6 @@ void Descarga::llegaron(std::int64_t bytes) {
 }
 
 void Descarga::terminar(std::exception_ptr fallo, std::optional<fs::path> guardado) {
-  // What arrived stays readable through fd_; a file the cache took is not ours any more.
-  if (fallo && !guardado) ::unlink(archivo_.c_str());
   std::multimap<std::int64_t, Aviso> esperando;
   std::int64_t llegados = 0;
   {
@@ -102,21 +118,51 @@ bool Descarga::completa() const {
   return terminada_ && !fallo_;
 }
 
+bool Descarga::cancelada() const {
+  std::lock_guard bloqueo(candado_);
+  return cancelada_;
+}
+
+std::int64_t Descarga::llegados() const {
+  std::lock_guard bloqueo(candado_);
+  return llegados_;
+}
+
 std::optional<fs::path> Descarga::guardado() const {
   std::lock_guard bloqueo(candado_);
   return guardado_;
 }
 
-std::pair<std::shared_ptr<Descarga>, bool> Descargas::unirse(
-    const std::string& id, const std::string& version,
-    const std::function<std::shared_ptr<Descarga>()>& crear) {
+Descargas::Descargas(fs::path carpeta) : carpeta_(std::move(carpeta)) {
+  for (const auto& archivo : fs::directory_iterator(carpeta_))
+    if (archivo.path().filename().string().starts_with(prefijo)) borrar(archivo.path());
+}
+
+std::pair<std::shared_ptr<Descarga>, bool> Descargas::unirse(const std::string& id,
+                                                             const std::string& version) {
   std::lock_guard bloqueo(candado_);
   auto& descarga = entradas_[id];
   const bool nueva = !descarga || descarga->version() != version;
   // Another version's download goes on for its own readers, out of the table.
-  if (nueva) descarga = crear();
+  if (nueva) descarga = crear(id, version);
   ++descarga->lectores_;
   return {descarga, nueva};
+}
+
+// With candado_ held: a download in the file a stopped one of this version left, else in a
+// new file; what stopped downloads of other versions left goes.
+std::shared_ptr<Descarga> Descargas::crear(const std::string& id, const std::string& version) {
+  std::optional<Pausada> seguir;
+  std::erase_if(pausadas_, [&](const Pausada& p) {
+    if (p.id != id) return false;
+    if (p.version == version && !seguir)
+      seguir = p;
+    else
+      borrar(p.archivo);
+    return true;
+  });
+  if (seguir) return std::make_shared<Descarga>(*seguir);
+  return std::make_shared<Descarga>(carpeta_, version);
 }
 
 void Descargas::dejar(const std::string& id, const std::shared_ptr<Descarga>& descarga) {
@@ -133,6 +179,18 @@ void Descargas::quitar(const std::string& id, const Descarga* descarga) {
   std::lock_guard bloqueo(candado_);
   if (const auto e = entradas_.find(id); e != entradas_.end() && e->second.get() == descarga)
     entradas_.erase(e);
+  std::erase_if(pausadas_, [&](const Pausada& p) {
+    if (p.id == id) borrar(p.archivo);
+    return p.id == id;
+  });
+}
+
+void Descargas::pausar(Pausada pausada) {
+  std::lock_guard bloqueo(candado_);
+  pausadas_.push_back(std::move(pausada));
+  if (pausadas_.size() <= pausadasMaximas) return;
+  borrar(pausadas_.front().archivo);
+  pausadas_.pop_front();
 }
 
 }  // namespace vemlo::finder::host

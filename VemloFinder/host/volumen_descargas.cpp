@@ -1,5 +1,6 @@
 // The downloads readers follow: started through the extension into a file of the domain's
-// temporary folder, and stored in the content cache only once whole and of the item's size.
+// temporary folder, stored in the content cache only once whole and of the item's size, and
+// kept half-way for the next reader when stopped because nobody read any more.
 #include <sys/stat.h>
 
 #include "volumen_interno.h"
@@ -15,6 +16,15 @@ void exigirEntero(const fs::path& archivo, const fp::Item& item) {
   if (::stat(archivo.c_str(), &datos) != 0) fallaSistema(errno);
   const auto tamano = item.documentSize();
   if (tamano && *tamano != datos.st_size) fallaSistema(EIO);
+}
+
+// What a download that did not reach the cache leaves: the bytes of one stopped for want of
+// readers wait for the next; anything else goes.
+void dejarLoLlegado(Volumen::Estado& e, const std::string& id, const Descarga& d) {
+  const auto bytes = d.llegados();
+  if (d.cancelada() && bytes > 0) return e.descargas.pausar({id, d.version(), d.archivo(), bytes});
+  std::error_code ignorado;
+  fs::remove(d.archivo(), ignorado);
 }
 
 // The download's end, from the extension's thread: a whole file goes into the cache, then
@@ -33,15 +43,14 @@ void alTerminar(Volumen::Estado& e, const std::string& id, const std::shared_ptr
     }
   }
   e.descargas.quitar(id, d.get());
+  if (!guardado) dejarLoLlegado(e, id, *d);
   d->terminar(fallo, guardado);
 }
 
 }  // namespace
 
 std::shared_ptr<Descarga> Volumen::Estado::seguirDescarga(const Nodo& n) {
-  const auto carpeta = fp::temporaryDirectory(ext.dominio());
-  auto [d, nueva] = descargas.unirse(
-      n.id, n.version, [&] { return std::make_shared<Descarga>(carpeta, n.version); });
+  auto [d, nueva] = descargas.unirse(n.id, n.version);
   if (!nueva) return d;
   d->fijarProgreso(ext.fetchContentsInto(
       n.id, d->archivo(), [d](std::int64_t bytes) { d->llegaron(bytes); },

@@ -40,6 +40,29 @@ void exigirExito(const Respuesta& respuesta) {
   throw std::filesystem::filesystem_error(que, ruta, {errno, std::generic_category()});
 }
 
+// Every byte of `bytes` at `desde` in `fd`.
+void escribirEn(int fd, std::string_view bytes, std::int64_t desde,
+                const std::filesystem::path& ruta) {
+  while (!bytes.empty()) {
+    const auto n = ::pwrite(fd, bytes.data(), bytes.size(), desde);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fallaArchivo("pwrite", ruta);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    desde += n;
+  }
+}
+
+// True when the link answers a request for its byte at `desde` with that byte alone.
+bool sirveDesde(Transporte& transporte, const std::string& url, std::int64_t desde,
+                const std::stop_token& parar) {
+  const auto byte = std::to_string(desde);
+  Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
+  pedido.poner("Range", "bytes=" + byte + "-" + byte);
+  const auto respuesta = transporte.enviar(pedido, std::nullopt, parar);
+  const auto rango = respuesta.cabecera("Content-Range");
+  return respuesta.estado == 206 && rango && rango->starts_with("bytes " + byte + "-" + byte + "/");
+}
+
 }  // namespace
 
 void Vemlo::descargar(std::string_view archivoId, const std::filesystem::path& destino,
@@ -71,18 +94,23 @@ void Vemlo::descargarDesde(const std::string& url, const std::filesystem::path& 
 void Vemlo::descargarEn(const std::string& url, const std::filesystem::path& destino,
                         const std::function<void(std::int64_t)>& alRecibir,
                         std::stop_token parar) const {
-  const Descriptor fd(::open(destino.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  const Descriptor fd(::open(destino.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
   if (!fd) fallaArchivo("open", destino);
-  std::int64_t recibidos = 0;
-  const Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
-  exigirExito(transporte_->recibir(
+  std::int64_t desde = ::lseek(fd.get(), 0, SEEK_END);
+  if (desde > 0 && !sirveDesde(*transporte_, url, desde, parar)) desde = 0;
+  Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
+  if (desde > 0) pedido.poner("Range", "bytes=" + std::to_string(desde) + "-");
+  std::int64_t hasta = desde;
+  const auto respuesta = transporte_->recibir(
       pedido,
       [&](std::string_view trozo) {
-        escribirTodo(fd.get(), trozo, destino);
-        recibidos += static_cast<std::int64_t>(trozo.size());
-        if (alRecibir) alRecibir(recibidos);
+        escribirEn(fd.get(), trozo, hasta, destino);
+        hasta += static_cast<std::int64_t>(trozo.size());
+        if (alRecibir) alRecibir(hasta);
       },
-      std::move(parar)));
+      std::move(parar));
+  exigirExito(respuesta);
+  if (desde > 0 && respuesta.estado != 206) throw ErrorVemlo::formato("sin rango");
   if (fdatasync(fd.get()) != 0) fallaArchivo("fdatasync", destino);
 }
 

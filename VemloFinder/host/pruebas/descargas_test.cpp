@@ -1,9 +1,10 @@
 // A download shared by its readers: a waiting read hears once its bytes are on disk, or of the
-// failure when they never will be; the file of a failed download goes; readers of one version
-// share one download, which is cancelled when the last of them leaves.
+// failure when they never will be; readers of one version share one download, which is
+// cancelled when the last of them leaves, and whose bytes the next download continues from.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <stdexcept>
 
@@ -55,7 +56,6 @@ TEST_P(Espera, OyeCuandoLleganOFallan) {
   EXPECT_EQ(oidos, 1);
   EXPECT_EQ(oido != nullptr, f.oyeFallo);
   EXPECT_EQ(d.completa(), !f.falla);
-  EXPECT_EQ(fs::exists(d.archivo()), !f.falla);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,14 +80,9 @@ TEST(Descarga, TrasElFalloLoLlegadoSeLeeYLoDemasNo) {
 }
 
 TEST(Descargas, UnaVersionUnaDescargaYElUltimoEnIrseLaCancela) {
-  Descargas tabla;
-  int creadas = 0;
-  const auto crear = [&] {
-    ++creadas;
-    return std::make_shared<Descarga>(carpeta(), "v1");
-  };
-  const auto [a, nuevaA] = tabla.unirse("x", "v1", crear);
-  const auto [b, nuevaB] = tabla.unirse("x", "v1", crear);
+  Descargas tabla(carpeta());
+  const auto [a, nuevaA] = tabla.unirse("x", "v1");
+  const auto [b, nuevaB] = tabla.unirse("x", "v1");
   EXPECT_TRUE(nuevaA);
   EXPECT_FALSE(nuevaB);
   EXPECT_EQ(a, b);
@@ -97,21 +92,44 @@ TEST(Descargas, UnaVersionUnaDescargaYElUltimoEnIrseLaCancela) {
   EXPECT_FALSE(progreso->cancellation().stop_requested());
   tabla.dejar("x", b);
   EXPECT_TRUE(progreso->cancellation().stop_requested());
-  EXPECT_TRUE(tabla.unirse("x", "v1", crear).second);  // a cancelled one is not joined
-  EXPECT_EQ(creadas, 2);
+  EXPECT_TRUE(a->cancelada());
+  const auto [c, nuevaC] = tabla.unirse("x", "v1");
+  EXPECT_TRUE(nuevaC);  // a cancelled one is not joined
+  EXPECT_NE(c, a);
+  EXPECT_FALSE(tabla.unirse("y", "v1").first == c);
 }
 
 TEST(Descargas, OtraVersionEsOtraDescarga) {
-  Descargas tabla;
-  const auto [a, nuevaA] =
-      tabla.unirse("x", "v1", [] { return std::make_shared<Descarga>(carpeta(), "v1"); });
-  const auto [b, nuevaB] =
-      tabla.unirse("x", "v2", [] { return std::make_shared<Descarga>(carpeta(), "v2"); });
-  EXPECT_TRUE(nuevaB);
+  Descargas tabla(carpeta());
+  const auto a = tabla.unirse("x", "v1").first;
+  const auto [b, nueva] = tabla.unirse("x", "v2");
+  EXPECT_TRUE(nueva);
   EXPECT_NE(a, b);
   tabla.quitar("x", b.get());
-  EXPECT_TRUE(
-      tabla.unirse("x", "v2", [] { return std::make_shared<Descarga>(carpeta(), "v2"); }).second);
+  EXPECT_TRUE(tabla.unirse("x", "v2").second);
+}
+
+TEST(Descargas, LaSiguienteSigueLoQueDejoUnaParadaDeSuVersion) {
+  Descargas tabla(carpeta());
+  const auto a = tabla.unirse("x", "v1").first;
+  const auto b = tabla.unirse("z", "v1").first;
+  tabla.dejar("x", a);  // both stop for want of readers
+  tabla.dejar("z", b);
+  tabla.pausar({"x", "v1", a->archivo(), 10});
+  tabla.pausar({"z", "v1", b->archivo(), 10});
+  const auto [sigue, nueva] = tabla.unirse("x", "v1");
+  EXPECT_TRUE(nueva);
+  EXPECT_EQ(sigue->archivo(), a->archivo());
+  EXPECT_EQ(sigue->llegados(), 10);
+  EXPECT_NE(tabla.unirse("z", "v2").first->archivo(), b->archivo());
+  EXPECT_FALSE(fs::exists(b->archivo()));  // another version's bytes are of no use
+}
+
+TEST(Descargas, LoQueDejoOtraEjecucionSeVa) {
+  const auto viejo = Descarga(carpeta(), "v1").archivo();
+  std::ofstream(viejo) << "de antes";
+  Descargas tabla(carpeta());
+  EXPECT_FALSE(fs::exists(viejo));
 }
 
 }  // namespace

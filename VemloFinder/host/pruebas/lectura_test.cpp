@@ -1,7 +1,7 @@
 // Reading a file while its download runs, through a slow link to the service: every offset
 // gives the service's bytes, to one reader, to several at once (sharing one download) and to
 // one that jumps far ahead; a download cut half-way gives EIO and leaves nothing in the cache
-// that looks complete.
+// that looks complete; one stopped because its reader left is continued by the next reader.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -101,12 +101,14 @@ class LecturaEnCurso : public ConCarpeta {
     std::error_code ignorado;
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(ruta, ignorado), {}));
   }
-  // The downloads the service served.
-  int descargas() const {
-    int n = 0;
+  // The downloads the service served, by the Range each asked for ("" for none).
+  std::vector<std::string> descargas() const {
+    std::vector<std::string> rangos;
     const auto pedidos = registro(servicio->base()).at("pedidos");
-    for (const auto& p : pedidos) n += p.at("ruta").get<std::string>().starts_with("/almacen/");
-    return n;
+    for (const auto& p : pedidos)
+      if (p.at("ruta").get<std::string>().starts_with("/almacen/"))
+        rangos.push_back(p.at("cabeceras").value("Range", ""));
+    return rangos;
   }
 
   std::string bytes;
@@ -143,7 +145,7 @@ TEST_P(Lectores, LeenLosBytesDelServicioMientrasLlegan) {
   }
   ::close(fd);
   EXPECT_TRUE(esperar([&] { return archivosEn("contenido") == 1u; }));
-  EXPECT_EQ(descargas(), 1);
+  EXPECT_EQ(descargas(), std::vector<std::string>{""});
 }
 
 INSTANTIATE_TEST_SUITE_P(Descarga, Lectores,
@@ -165,6 +167,29 @@ TEST_F(LecturaEnCurso, CortadaDaEIOYNoQuedaComoEntera) {
   enlace->reparar();
   EXPECT_EQ(leer(ruta()), bytes);  // fetched again, whole
   EXPECT_EQ(archivosEn("contenido"), 1u);
+}
+
+TEST_F(LecturaEnCurso, LaParadaSigueDondeSeQuedo) {
+  const int fd = ::open(ruta().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(leerEn(fd, 0, 4096).bytes, bytes.substr(0, 4096));
+  ::close(fd);  // the last reader: the download stops
+  const auto parcial = [&] {
+    std::error_code ignorado;
+    const fs::directory_iterator en(carpetaDeAcme() / "tmp", ignorado);
+    return en == fs::directory_iterator() ? 0 : fs::file_size(en->path(), ignorado);
+  };
+  std::uintmax_t antes = 0;
+  EXPECT_TRUE(esperar([&] {
+    const auto ahora = std::exchange(antes, parcial());
+    return ahora > 0 && ahora == antes;
+  }));
+  EXPECT_EQ(leer(ruta()), bytes);
+  const auto rangos = descargas();
+  ASSERT_EQ(rangos.size(), 3u);  // the first, one byte to see that ranges are served, the rest
+  EXPECT_EQ(rangos[0], "");
+  EXPECT_EQ(rangos[1], "bytes=" + std::to_string(antes) + "-" + std::to_string(antes));
+  EXPECT_EQ(rangos[2], "bytes=" + std::to_string(antes) + "-");
 }
 
 }  // namespace

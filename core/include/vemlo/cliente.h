@@ -113,9 +113,11 @@ class Vemlo {
   void descargarDesde(const std::string& url, const std::filesystem::path& destino,
                       const std::function<void(std::int64_t recibidos)>& alRecibir = {},
                       std::stop_token parar = {}) const;
-  // The same, but the bytes go straight into `destino` (created, or emptied), where others may
-  // read them while they arrive: `alRecibir` hears the bytes written so far after each piece,
-  // and the file is synced once whole. A failure leaves what arrived in `destino`.
+  // The same, but the bytes go straight into `destino`, where others may read them while they
+  // arrive: `alRecibir` hears the bytes in it so far after each piece, and the file is synced
+  // once whole. A download `destino` already holds bytes of continues after them with a ranged
+  // request when the link serves ranges (asked first for one byte), else writes the same bytes
+  // over them from the start. A failure leaves what arrived in `destino`.
   void descargarEn(const std::string& url, const std::filesystem::path& destino,
                    const std::function<void(std::int64_t recibidos)>& alRecibir,
                    std::stop_token parar = {}) const;
