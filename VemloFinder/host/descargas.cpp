@@ -118,6 +118,11 @@ bool Descarga::completa() const {
   return terminada_ && !fallo_;
 }
 
+bool Descarga::porDelante(std::int64_t desde, std::int64_t margen) const {
+  std::lock_guard bloqueo(candado_);
+  return !terminada_ && desde > llegados_ + margen;
+}
+
 bool Descarga::cancelada() const {
   std::lock_guard bloqueo(candado_);
   return cancelada_;

@@ -62,6 +62,8 @@ class Descarga {
 
   bool completa() const;
   bool cancelada() const;
+  // Still running, and `desde` more than `margen` bytes past those on disk.
+  bool porDelante(std::int64_t desde, std::int64_t margen) const;
   std::int64_t llegados() const;
   // The cache's file, once complete.
   std::optional<std::filesystem::path> guardado() const;

@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 
 // An open or a truncate that finds its copy handed over starts again, this many times.
 constexpr int vueltasDeCopia = 3;
+// A read further than this past the bytes a download has on disk asks for its range alone:
+// nearer, the download gets there about as soon as a request of its own would answer.
+constexpr std::int64_t lejos = 4 << 20;
 
 Abierto& abierto(fuse_file_info* fi) {
   return *reinterpret_cast<Abierto*>(fi->fh);
@@ -171,17 +174,38 @@ void enviar(Pedido& r, int fd, size_t tamano, off_t desde) {
   r.datos(buf);
 }
 
-// A reader of a file still arriving is answered once the range is on disk (the request waits
-// in the download, not on this thread); EIO when the download failed before it.
+// Answers once the bytes up to `hasta` are on disk (the request waits in the download, not on
+// a thread); EIO when the download failed before them.
+void enviarAlLlegar(Respuesta r, const std::shared_ptr<Descarga>& d, size_t tamano, off_t desde,
+                    std::int64_t hasta) {
+  d->alLlegar(hasta, [r, d, tamano, desde](std::exception_ptr fallo) {
+    if (fallo) return static_cast<void>(r->error(EIO));
+    enviar(*r, d->fd(), tamano, desde);
+  });
+}
+
+// A read far ahead of the download gets its range alone; when that fails, it waits.
+void leerAparte(Respuesta r, Volumen::Estado& e, const Abierto& a, size_t tamano, off_t desde,
+                std::int64_t hasta) {
+  e.ext.fetchPartialContents(
+      a.id, desde, hasta - desde,
+      [r, d = a.descarga, tamano, desde, hasta](std::optional<std::string> bytes,
+                                                std::exception_ptr) {
+        if (bytes && static_cast<std::int64_t>(bytes->size()) == hasta - desde)
+          return static_cast<void>(r->buffer(bytes->data(), bytes->size()));
+        enviarAlLlegar(r, d, tamano, desde, hasta);
+      });
+}
+
+// A reader of a file still arriving follows its download, or jumps ahead of it.
 void leer(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
-  atender(req, Llamada::read, [&](const Respuesta& r, Volumen::Estado&) {
+  atender(req, Llamada::read, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto& a = abierto(fi);
     if (!a.descarga) return enviar(*r, a.fd.get(), tamano, desde);
     const auto hasta = std::min<std::int64_t>(desde + static_cast<off_t>(tamano), a.tamano);
-    a.descarga->alLlegar(hasta, [r, d = a.descarga, tamano, desde](std::exception_ptr fallo) {
-      if (fallo) return static_cast<void>(r->error(EIO));
-      enviar(*r, d->fd(), tamano, desde);
-    });
+    if (desde < hasta && a.descarga->porDelante(desde, lejos))
+      return leerAparte(r, e, a, tamano, desde, hasta);
+    enviarAlLlegar(r, a.descarga, tamano, desde, hasta);
   });
 }
 

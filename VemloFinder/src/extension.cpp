@@ -127,6 +127,18 @@ fp::ProgressPtr ExtensionVemlo::fetchContentsInto(const fp::ItemIdentifier& id,
   return traer(id, archivo, std::move(alLlegar), std::move(completar));
 }
 
+fp::ProgressPtr ExtensionVemlo::fetchPartialContents(const fp::ItemIdentifier& id,
+                                                     std::int64_t desde, std::int64_t largo,
+                                                     fp::PartialContentsCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>();
+  tareas_.lanzar(
+      progreso, [this, id, desde, largo, completar = std::move(completar)](std::stop_token parar) {
+        auto [bytes, error] = intentar([&] { return traerTramo(id, desde, largo, parar); });
+        completar(std::move(bytes), std::move(error));
+      });
+  return progreso;
+}
+
 fp::ProgressPtr ExtensionVemlo::traer(const fp::ItemIdentifier& id,
                                       std::optional<std::filesystem::path> archivo,
                                       fp::ContentsArrival alLlegar,

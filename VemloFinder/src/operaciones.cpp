@@ -142,6 +142,15 @@ std::pair<std::filesystem::path, Ficha> ExtensionVemlo::traerContenido(
   return {*archivo, *ficha};
 }
 
+std::string ExtensionVemlo::traerTramo(const fp::ItemIdentifier& id, std::int64_t desde,
+                                       std::int64_t largo, std::stop_token parar) {
+  const auto ctx = contexto(parar);
+  const auto d = destino(id, ctx.raizId);
+  const auto* fichero = std::get_if<destinos::Fichero>(&d);
+  if (!fichero) noExiste();
+  return ctx.api->descargarTramo(ctx.api->enlaceDescarga(fichero->id, parar), desde, largo, parar);
+}
+
 Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,
                             std::stop_token parar) {
   const auto ctx = contexto(parar);

@@ -137,5 +137,16 @@ INSTANTIATE_TEST_SUITE_P(Descarga, Seguir,
                                          FilaSeguir{"SigueDondeQuedo", 1 << 20, true},
                                          FilaSeguir{"SinRangosEmpiezaDeNuevo", 1 << 20, false}));
 
+TEST(Tramo, SoloLosBytesPedidosYAlFinalLosQueHay) {
+  pruebas::ServidorHttp servidor([](const httplib::Request&, httplib::Response& r) {
+    r.set_content(bytes, "application/octet-stream");  // the server applies the Range
+  });
+  const auto cliente = pruebas::clienteDe(servidor.base());
+  const auto url = servidor.base() + "/almacen/t0";
+  EXPECT_TRUE(cliente.descargarTramo(url, 1000, 4096) == bytes.substr(1000, 4096));
+  const auto cola = static_cast<std::int64_t>(bytes.size()) - 10;
+  EXPECT_TRUE(cliente.descargarTramo(url, cola, 4096) == bytes.substr(bytes.size() - 10));
+}
+
 }  // namespace
 }  // namespace vemlo

@@ -114,4 +114,26 @@ void Vemlo::descargarEn(const std::string& url, const std::filesystem::path& des
   if (fdatasync(fd.get()) != 0) fallaArchivo("fdatasync", destino);
 }
 
+std::string Vemlo::descargarTramo(const std::string& url, std::int64_t desde, std::int64_t largo,
+                                  std::stop_token parar) const {
+  const auto primero = std::to_string(desde);
+  Pedido pedido{"GET", url, {}, std::chrono::seconds(60)};
+  pedido.poner("Range", "bytes=" + primero + "-" + std::to_string(desde + largo - 1));
+  std::string datos;
+  const auto respuesta = transporte_->recibir(
+      pedido,
+      [&](std::string_view trozo) {
+        // More than asked for: the whole file, not the range.
+        if (static_cast<std::int64_t>(datos.size() + trozo.size()) > largo)
+          throw ErrorVemlo::formato("sin rango");
+        datos.append(trozo);
+      },
+      std::move(parar));
+  exigirExito(respuesta);
+  const auto rango = respuesta.cabecera("Content-Range");
+  if (respuesta.estado != 206 || !rango || !rango->starts_with("bytes " + primero + "-"))
+    throw ErrorVemlo::formato("sin rango");
+  return datos;
+}
+
 }  // namespace vemlo

@@ -44,6 +44,9 @@ class ExtensionVemlo : public fp::ReplicatedExtension,
                                     const std::filesystem::path& archivo,
                                     fp::ContentsArrival alLlegar,
                                     fp::ContentsCompletion completar) override;
+  fp::ProgressPtr fetchPartialContents(const fp::ItemIdentifier& id, std::int64_t desde,
+                                       std::int64_t largo,
+                                       fp::PartialContentsCompletion completar) override;
   fp::ProgressPtr createItem(const fp::Item& plantilla, fp::ItemFields campos,
                              const std::optional<std::filesystem::path>& contenido,
                              fp::Options opciones, fp::ChangeCompletion completar) override;
@@ -79,6 +82,8 @@ class ExtensionVemlo : public fp::ReplicatedExtension,
   std::pair<std::filesystem::path, Ficha> traerContenido(
       const fp::ItemIdentifier& id, std::optional<std::filesystem::path> archivo,
       const fp::ContentsArrival& alLlegar, fp::Progress& progreso, std::stop_token parar);
+  std::string traerTramo(const fp::ItemIdentifier& id, std::int64_t desde, std::int64_t largo,
+                         std::stop_token parar);
   Ficha crear(const Cambio& plantilla, fp::Progress& progreso, std::stop_token parar);
   Ficha crearCarpeta(const Contexto& ctx, const Cambio& plantilla, const std::string& destinoId,
                      std::stop_token parar);

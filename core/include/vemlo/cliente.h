@@ -121,6 +121,10 @@ class Vemlo {
   void descargarEn(const std::string& url, const std::filesystem::path& destino,
                    const std::function<void(std::int64_t recibidos)>& alRecibir,
                    std::stop_token parar = {}) const;
+  // The `largo` bytes at `desde` of a download link (fewer at its end), in memory; a link that
+  // does not serve that range fails with `formato`.
+  std::string descargarTramo(const std::string& url, std::int64_t desde, std::int64_t largo,
+                             std::stop_token parar = {}) const;
   // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
   std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
 
