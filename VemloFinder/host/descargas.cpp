@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 // Stopped downloads kept at most: each may be a large part of a large file.
 constexpr std::size_t pausadasMaximas = 4;
 constexpr const char* prefijo = "parcial.";
+// A download link serves the file's current bytes, and a change on the service may take this
+// long to reach the host's table: older bytes might be of another version under the same name.
+constexpr auto vigenciaPausada = std::chrono::seconds(45);
 
 void borrar(const fs::path& ruta) {
   std::error_code ignorado;
@@ -160,7 +163,8 @@ std::shared_ptr<Descarga> Descargas::crear(const std::string& id, const std::str
   std::optional<Pausada> seguir;
   std::erase_if(pausadas_, [&](const Pausada& p) {
     if (p.id != id) return false;
-    if (p.version == version && !seguir)
+    if (p.version == version && !seguir &&
+        std::chrono::steady_clock::now() - p.cuando < vigenciaPausada)
       seguir = p;
     else
       borrar(p.archivo);

@@ -7,6 +7,7 @@
 // either held (a read is answered from the thread that brought its bytes, after the lock).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -33,6 +34,7 @@ struct Pausada {
   std::string version;
   std::filesystem::path archivo;
   std::int64_t bytes = 0;
+  std::chrono::steady_clock::time_point cuando = std::chrono::steady_clock::now();
 };
 
 class Descarga {
@@ -96,7 +98,7 @@ class Descargas {
   explicit Descargas(std::filesystem::path carpeta);
   // The running download of this version of the item, with one more reader; when there is
   // none, a new one (which the caller starts: the bool is true), in the file a stopped download
-  // of this version left, if any.
+  // of this version left not long ago, if any.
   std::pair<std::shared_ptr<Descarga>, bool> unirse(const std::string& id,
                                                     const std::string& version);
   // A reader left; after the last, an unfinished download is cancelled and no one joins it.
