@@ -182,6 +182,7 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
       punto(std::move(p)),
       ext(fp::Domain{dominio.identifier, dominio.displayName}),
       cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache),
+      descargas(fp::temporaryDirectory(ext.dominio())),
       pendientes(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "pendientes") {
   for (const auto& p : pendientes.todos()) {
     if (p.id.empty()) arbol.crearLocal(p.padre, p.nombre, p.clave);

@@ -1,9 +1,12 @@
-// File contents: reads from the content cache (fetched through the extension on first use),
-// writes into a staging copy that becomes a pending upload when the file is closed.
+// File contents: reads from the content cache (fetched through the extension on first use,
+// and read while the download runs), writes into a staging copy that becomes a pending upload
+// when the file is closed.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "volumen_interno.h"
 
@@ -14,6 +17,9 @@ namespace fs = std::filesystem;
 
 // An open or a truncate that finds its copy handed over starts again, this many times.
 constexpr int vueltasDeCopia = 3;
+// A read further than this past the bytes a download has on disk asks for its range alone:
+// nearer, the download gets there about as soon as a request of its own would answer.
+constexpr std::int64_t lejos = 4 << 20;
 
 Abierto& abierto(fuse_file_info* fi) {
   return *reinterpret_cast<Abierto*>(fi->fh);
@@ -27,6 +33,7 @@ bool paraEscribir(int flags) {
 void cerrar(Volumen::Estado& e, Abierto& a) {
   if (!a.clave.empty()) return e.soltarCopia(a);
   a.fd = Descriptor();
+  if (a.descarga) e.descargas.dejar(a.id, a.descarga);
   e.cache.cerrar(a.id);
 }
 
@@ -34,9 +41,10 @@ void cerrar(Volumen::Estado& e, Abierto& a) {
 // release will come, so the handle is closed here.
 void responderAbierto(Pedido& r, Volumen::Estado& e, Abierto a, fuse_file_info fi, bool crear) {
   const auto n = e.arbol.porIno(a.ino);
+  // The kernel keeps no pages of a file still arriving as valid for the next open.
+  fi.keep_cache = !a.descarga || a.descarga->completa();
   auto* const manija = e.archivos.guardar(std::make_unique<Abierto>(std::move(a)));
   fi.fh = reinterpret_cast<std::uint64_t>(manija);
-  fi.keep_cache = 1;
   const int hecho = crear ? r.creado(e.entrada(*n), fi) : r.abierto(fi);
   if (hecho != 0) cerrar(e, *e.archivos.soltar(manija));
 }
@@ -83,17 +91,44 @@ void abrirCopia(Respuesta r, Volumen::Estado& e, fuse_ino_t ino, fuse_file_info 
   });
 }
 
+void abrirGuardado(Pedido& r, Volumen::Estado& e, const Nodo& n, const fs::path& ruta,
+                   fuse_file_info fi) {
+  const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    e.cache.cerrar(n.id);
+    return static_cast<void>(r.error(errno));
+  }
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // files are mostly read whole
+  responderAbierto(r, e, Abierto{Descriptor(fd), n.ino, n.id, "", false}, fi, false);
+}
+
+// The download began (or ended, `fallo` when no byte arrived): the reader follows it.
+void abrirDescarga(Pedido& r, Volumen::Estado& e, const Nodo& n, std::shared_ptr<Descarga> d,
+                   std::exception_ptr fallo, fuse_file_info fi) {
+  const int fd = fallo ? -1 : ::fcntl(d->fd(), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    e.descargas.dejar(n.id, d);
+    e.cache.cerrar(n.id);
+    return static_cast<void>(r.error(fallo ? errnoDe(fallo) : errno));
+  }
+  responderAbierto(r, e, Abierto{Descriptor(fd), n.ino, n.id, "", false, std::move(d), n.tamano},
+                   fi, false);
+}
+
+// A file not cached is opened as soon as its download has begun.
 void abrirCache(Respuesta r, Volumen::Estado& e, const Nodo& n, fuse_file_info fi) {
   e.cache.abrir(n.id);  // from before the lookup, so no eviction takes the file meanwhile
-  e.conContenido(n, [r, &e, n, fi](auto ruta, std::exception_ptr error) {
-    const int fd = error ? -1 : ::open(ruta->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      e.cache.cerrar(n.id);
-      return static_cast<void>(r->error(error ? errnoDe(error) : errno));
-    }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // files are mostly read whole
-    responderAbierto(*r, e, Abierto{Descriptor(fd), n.ino, n.id, "", false}, fi, false);
-  });
+  std::shared_ptr<Descarga> d;
+  try {
+    if (const auto ruta = e.cache.buscar(n.id, n.version))
+      return abrirGuardado(*r, e, n, *ruta, fi);
+    d = e.seguirDescarga(n);
+  } catch (...) {
+    e.cache.cerrar(n.id);
+    throw;
+  }
+  d->alLlegar(
+      1, [r, &e, n, d, fi](std::exception_ptr fallo) { abrirDescarga(*r, e, n, d, fallo, fi); });
 }
 
 void abrir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
@@ -131,13 +166,46 @@ void crear(fuse_req_t req, fuse_ino_t padre, const char* nombre, mode_t, fuse_fi
   });
 }
 
+void enviar(Pedido& r, int fd, size_t tamano, off_t desde) {
+  fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
+  buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
+  buf.buf[0].fd = fd;
+  buf.buf[0].pos = desde;
+  r.datos(buf);
+}
+
+// Answers once the bytes up to `hasta` are on disk (the request waits in the download, not on
+// a thread); EIO when the download failed before them.
+void enviarAlLlegar(Respuesta r, const std::shared_ptr<Descarga>& d, size_t tamano, off_t desde,
+                    std::int64_t hasta) {
+  d->alLlegar(hasta, [r, d, tamano, desde](std::exception_ptr fallo) {
+    if (fallo) return static_cast<void>(r->error(EIO));
+    enviar(*r, d->fd(), tamano, desde);
+  });
+}
+
+// A read far ahead of the download gets its range alone; when that fails, it waits.
+void leerAparte(Respuesta r, Volumen::Estado& e, const Abierto& a, size_t tamano, off_t desde,
+                std::int64_t hasta) {
+  e.ext.fetchPartialContents(
+      a.id, desde, hasta - desde,
+      [r, d = a.descarga, tamano, desde, hasta](std::optional<std::string> bytes,
+                                                std::exception_ptr) {
+        if (bytes && static_cast<std::int64_t>(bytes->size()) == hasta - desde)
+          return static_cast<void>(r->buffer(bytes->data(), bytes->size()));
+        enviarAlLlegar(r, d, tamano, desde, hasta);
+      });
+}
+
+// A reader of a file still arriving follows its download, or jumps ahead of it.
 void leer(fuse_req_t req, fuse_ino_t, size_t tamano, off_t desde, fuse_file_info* fi) {
-  atender(req, Llamada::read, [&](const Respuesta& r, Volumen::Estado&) {
-    fuse_bufvec buf = FUSE_BUFVEC_INIT(tamano);
-    buf.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
-    buf.buf[0].fd = abierto(fi).fd.get();
-    buf.buf[0].pos = desde;
-    r->datos(buf);
+  atender(req, Llamada::read, [&](const Respuesta& r, Volumen::Estado& e) {
+    const auto& a = abierto(fi);
+    if (!a.descarga) return enviar(*r, a.fd.get(), tamano, desde);
+    const auto hasta = std::min<std::int64_t>(desde + static_cast<off_t>(tamano), a.tamano);
+    if (desde < hasta && a.descarga->porDelante(desde, lejos))
+      return leerAparte(r, e, a, tamano, desde, hasta);
+    enviarAlLlegar(r, a.descarga, tamano, desde, hasta);
   });
 }
 
@@ -313,19 +381,13 @@ void Volumen::Estado::descartarCopia(const std::string& clave) {
 void Volumen::Estado::conContenido(
     const Nodo& n, std::function<void(std::optional<fs::path>, std::exception_ptr)> luego) {
   if (auto ruta = cache.buscar(n.id, n.version)) return luego(std::move(ruta), nullptr);
-  ext.fetchContents(n.id, std::nullopt,
-                    [this, id = n.id, luego = std::move(luego)](auto archivo, fp::ItemPtr item,
-                                                                std::exception_ptr error) {
-                      if (error) return luego(std::nullopt, error);
-                      std::optional<fs::path> ruta;
-                      try {
-                        ruta = cache.guardar(id, item->itemVersion().contentVersion, *archivo);
-                        arbol.aplicar(*item);
-                      } catch (...) {
-                        return luego(std::nullopt, std::current_exception());
-                      }
-                      luego(ruta, nullptr);
-                    });
+  const auto d = seguirDescarga(n);
+  d->alLlegar(std::numeric_limits<std::int64_t>::max(),
+              [this, d, id = n.id, luego = std::move(luego)](std::exception_ptr fallo) {
+                descargas.dejar(id, d);
+                if (fallo) return luego(std::nullopt, fallo);
+                luego(d->guardado(), nullptr);
+              });
 }
 
 void Volumen::Estado::confirmar(const std::string& clave, fuse_ino_t ino) {

@@ -32,6 +32,7 @@
 
 #include "arbol.h"
 #include "contenidos.h"
+#include "descargas.h"
 #include "errores_fuse.h"
 #include "finder/extension.h"
 #include "pedido.h"
@@ -59,6 +60,8 @@ struct Abierto {
   std::string id;
   std::string clave;  // the staging copy, when writing
   bool sucio = false;
+  std::shared_ptr<Descarga> descarga = nullptr;  // the download this reader follows, if any
+  std::int64_t tamano = 0;  // the file's size as the kernel knows it, when following
 };
 
 // The handles the kernel holds (open files and folders), owned here, so that those it never
@@ -132,6 +135,9 @@ struct Volumen::Estado {
   void conContenido(
       const Nodo& n,
       std::function<void(std::optional<std::filesystem::path>, std::exception_ptr)> luego);
+  // The node's download, joined or started, with one more reader (who leaves through
+  // `descargas.dejar`); from a request or a task, with no lock held.
+  std::shared_ptr<Descarga> seguirDescarga(const Nodo& n);
   // Makes the staging copy an entry with the node's current identity, name and place.
   void confirmar(const std::string& clave, fuse_ino_t ino);
   // An upload reached the service: a new file takes its identifier, and a copy nobody wrote
@@ -164,6 +170,7 @@ struct Volumen::Estado {
   ExtensionVemlo ext;
   Arbol arbol;
   CacheContenidos cache;
+  Descargas descargas;  // after the cache and the table, which their ends use
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
 

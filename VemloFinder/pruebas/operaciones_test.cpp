@@ -1,6 +1,8 @@
 // Item requests against the reference service: lookup, contents, create, modify, delete.
+#include <algorithm>
 #include <fstream>
 #include <regex>
+#include <vector>
 
 #include "comun.h"
 #include "vemlo/cliente.h"
@@ -93,6 +95,26 @@ TEST_F(Operaciones, TraerElContenidoLoDejaBajoUnUuid) {
   EXPECT_EQ(leer(*traido.archivo), descargar(demo, playa.substr(2)));
   EXPECT_EQ(traido.ficha(), ext->indice().consultar(playa));
   EXPECT_EQ(progreso->totalUnitCount(), 100);
+}
+
+TEST_F(Operaciones, TraerEnUnArchivoDiceLoQueVaLlegando) {
+  const auto playa = idEn(idEn(raiz, "Fotos").substr(2), "playa.jpg");
+  const auto archivo = fp::temporaryDirectory(ext->dominio()) / "elegido";
+  std::vector<std::int64_t> llegados;
+  const auto traido = esperarA([&](auto& p) {
+    ext->fetchContentsInto(
+        playa, archivo, [&](std::int64_t bytes) { llegados.push_back(bytes); },
+        [&p](auto ruta, fp::ItemPtr item, std::exception_ptr e) {
+          p.set_value({std::move(item), e, std::move(ruta)});
+        });
+  });
+  ASSERT_FALSE(traido.error);
+  EXPECT_EQ(traido.archivo, archivo);
+  const auto bytes = descargar(demo, playa.substr(2));
+  EXPECT_EQ(leer(archivo), bytes);
+  ASSERT_FALSE(llegados.empty());
+  EXPECT_TRUE(std::is_sorted(llegados.begin(), llegados.end()));
+  EXPECT_EQ(llegados.back(), static_cast<std::int64_t>(bytes.size()));
 }
 
 TEST_F(Operaciones, BuscarUnaCarpetaQueElIndiceNoTiene) {

@@ -75,10 +75,38 @@ fp::ProgressPtr ExtensionVemlo::item(const fp::ItemIdentifier& id, fp::ItemCompl
 fp::ProgressPtr ExtensionVemlo::fetchContents(const fp::ItemIdentifier& id,
                                               const std::optional<fp::ItemVersion>&,
                                               fp::ContentsCompletion completar) {
+  return traer(id, std::nullopt, {}, std::move(completar));
+}
+
+fp::ProgressPtr ExtensionVemlo::fetchContentsInto(const fp::ItemIdentifier& id,
+                                                  const std::filesystem::path& archivo,
+                                                  fp::ContentsArrival alLlegar,
+                                                  fp::ContentsCompletion completar) {
+  return traer(id, archivo, std::move(alLlegar), std::move(completar));
+}
+
+fp::ProgressPtr ExtensionVemlo::fetchPartialContents(const fp::ItemIdentifier& id,
+                                                     std::int64_t desde, std::int64_t largo,
+                                                     fp::PartialContentsCompletion completar) {
+  auto progreso = std::make_shared<fp::Progress>();
+  tareas_.lanzar(
+      progreso, [this, id, desde, largo, completar = std::move(completar)](std::stop_token parar) {
+        auto [bytes, error] = intentar([&] { return traerTramo(id, desde, largo, parar); });
+        completar(std::move(bytes), std::move(error));
+      });
+  return progreso;
+}
+
+fp::ProgressPtr ExtensionVemlo::traer(const fp::ItemIdentifier& id,
+                                      std::optional<std::filesystem::path> archivo,
+                                      fp::ContentsArrival alLlegar,
+                                      fp::ContentsCompletion completar) {
   auto progreso = std::make_shared<fp::Progress>(100);
-  tareas_.lanzar(progreso, [this, id, progreso = progreso.get(),
+  tareas_.lanzar(progreso, [this, id, archivo = std::move(archivo), alLlegar = std::move(alLlegar),
+                            progreso = progreso.get(),
                             completar = std::move(completar)](std::stop_token parar) {
-    auto [traido, error] = intentar([&] { return traerContenido(id, *progreso, parar); });
+    auto [traido, error] =
+        intentar([&] { return traerContenido(id, archivo, alLlegar, *progreso, parar); });
     if (!traido) return completar(std::nullopt, nullptr, std::move(error));
     completar(traido->first, elemento(traido->second), nullptr);
   });

@@ -2,6 +2,7 @@
 // Each answers from the service's view after the change and keeps the index current.
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "interno.h"
@@ -59,6 +60,16 @@ std::function<void(double)> avance(fp::Progress& progreso) {
       [&progreso](double f) { progreso.setCompletedUnitCount(static_cast<std::int64_t>(f * 100)); };
 }
 
+// Bytes arriving as the request's units too, out of the file's `tamano`.
+fp::ContentsArrival enUnidades(const fp::ContentsArrival& alLlegar, fp::Progress& progreso,
+                               std::int64_t tamano) {
+  return [&alLlegar, &progreso, tamano](std::int64_t bytes) {
+    if (tamano > 0)
+      progreso.setCompletedUnitCount(std::min<std::int64_t>(bytes * 100 / tamano, 99));
+    if (alLlegar) alLlegar(bytes);
+  };
+}
+
 // The bytes of a download link, up to `limite`; nothing when it fails or is larger.
 std::optional<std::string> bajarEnMemoria(const Vemlo& api, const std::string& url,
                                           std::int64_t limite, std::stop_token parar) {
@@ -110,9 +121,9 @@ Ficha ExtensionVemlo::buscarItem(const fp::ItemIdentifier& id, std::stop_token p
   return ficha;
 }
 
-std::pair<std::filesystem::path, Ficha> ExtensionVemlo::traerContenido(const fp::ItemIdentifier& id,
-                                                                       fp::Progress& progreso,
-                                                                       std::stop_token parar) {
+std::pair<std::filesystem::path, Ficha> ExtensionVemlo::traerContenido(
+    const fp::ItemIdentifier& id, std::optional<std::filesystem::path> archivo,
+    const fp::ContentsArrival& alLlegar, fp::Progress& progreso, std::stop_token parar) {
   const auto ctx = contexto(parar);
   const auto d = destino(id, ctx.raizId);
   const auto* fichero = std::get_if<destinos::Fichero>(&d);
@@ -120,15 +131,28 @@ std::pair<std::filesystem::path, Ficha> ExtensionVemlo::traerContenido(const fp:
   const auto ficha = indice_.consultar(id);
   if (!ficha) noExiste();
   const auto url = ctx.api->enlaceDescarga(fichero->id, parar);
-  const auto archivo = fp::temporaryDirectory(dominio_) / uuidNuevo();
   try {
-    ctx.api->descargarDesde(url, archivo, {}, parar);
+    if (archivo) {
+      ctx.api->descargarEn(url, *archivo, enUnidades(alLlegar, progreso, ficha->tamano), parar);
+    } else {
+      archivo = fp::temporaryDirectory(dominio_) / uuidNuevo();
+      ctx.api->descargarDesde(url, *archivo, {}, parar);
+    }
   } catch (const ErrorVemlo& e) {
     if (e.caso() == ErrorVemlo::Caso::api) throw ErrorVemlo::api(e.estado(), "noExiste");
     throw;
   }
   progreso.setCompletedUnitCount(100);
-  return {archivo, *ficha};
+  return {*archivo, *ficha};
+}
+
+std::string ExtensionVemlo::traerTramo(const fp::ItemIdentifier& id, std::int64_t desde,
+                                       std::int64_t largo, std::stop_token parar) {
+  const auto ctx = contexto(parar);
+  const auto d = destino(id, ctx.raizId);
+  const auto* fichero = std::get_if<destinos::Fichero>(&d);
+  if (!fichero) noExiste();
+  return ctx.api->descargarTramo(ctx.api->enlaceDescarga(fichero->id, parar), desde, largo, parar);
 }
 
 Ficha ExtensionVemlo::crear(const Cambio& plantilla, fp::Progress& progreso,

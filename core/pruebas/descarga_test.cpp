@@ -1,7 +1,10 @@
 // Downloads into a file: complete bytes under the final name, and nothing at all under it
-// (nor a temporary file beside it) when the transfer fails, is cut or is cancelled.
+// (nor a temporary file beside it) when the transfer fails, is cut or is cancelled; and
+// downloads into a file others read meanwhile, which continue after the bytes it holds.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "servidor_prueba.h"
@@ -86,6 +89,64 @@ TEST_P(Descarga, LlegaEnteraBajoSuNombreONoDejaNada) {
 INSTANTIATE_TEST_SUITE_P(Descarga, Descarga,
                          testing::Values(Final::entera, Final::rechazada, Final::cortada,
                                          Final::cancelada));
+
+// A download into a file that holds `antes` bytes of it already, from a link that serves
+// ranges or not.
+struct FilaSeguir {
+  const char* nombre;
+  std::size_t antes;
+  bool rangos;
+};
+
+void PrintTo(const FilaSeguir& f, std::ostream* os) {
+  *os << f.nombre;
+}
+
+class Seguir : public testing::TestWithParam<FilaSeguir> {};
+
+TEST_P(Seguir, TerminaEnteraYSoloPideLoQueFalta) {
+  const auto& f = GetParam();
+  std::mutex candado;
+  std::vector<std::string> rangos;  // the Range of each request for the bytes
+  pruebas::ServidorHttp servidor([&](const httplib::Request& p, httplib::Response& r) {
+    std::lock_guard bloqueo(candado);
+    rangos.push_back(p.get_header_value("Range"));
+    if (!f.rangos && p.has_header("Range")) return static_cast<void>(r.status = 416);
+    r.set_content(bytes, "application/octet-stream");  // the server applies the Range
+  });
+  const auto archivo = pruebas::casa() / "siguiendo";
+  std::ofstream(archivo, std::ios::binary) << bytes.substr(0, f.antes);
+  std::vector<std::int64_t> llegados;
+  pruebas::clienteDe(servidor.base())
+      .descargarEn(servidor.base() + "/almacen/t0", archivo,
+                   [&](std::int64_t n) { llegados.push_back(n); });
+  EXPECT_TRUE(leerTodo(archivo) == bytes);
+  ASSERT_FALSE(llegados.empty());
+  EXPECT_GT(llegados.front(), f.rangos ? static_cast<std::int64_t>(f.antes) : 0);
+  EXPECT_EQ(llegados.back(), static_cast<std::int64_t>(bytes.size()));
+  const auto desde = std::to_string(f.antes);
+  const std::vector<std::string> esperados =
+      f.antes == 0 ? std::vector<std::string>{""}
+                   : std::vector<std::string>{"bytes=" + desde + "-" + desde,
+                                              f.rangos ? "bytes=" + desde + "-" : ""};
+  EXPECT_EQ(rangos, esperados);
+}
+
+INSTANTIATE_TEST_SUITE_P(Descarga, Seguir,
+                         testing::Values(FilaSeguir{"Nueva", 0, true},
+                                         FilaSeguir{"SigueDondeQuedo", 1 << 20, true},
+                                         FilaSeguir{"SinRangosEmpiezaDeNuevo", 1 << 20, false}));
+
+TEST(Tramo, SoloLosBytesPedidosYAlFinalLosQueHay) {
+  pruebas::ServidorHttp servidor([](const httplib::Request&, httplib::Response& r) {
+    r.set_content(bytes, "application/octet-stream");  // the server applies the Range
+  });
+  const auto cliente = pruebas::clienteDe(servidor.base());
+  const auto url = servidor.base() + "/almacen/t0";
+  EXPECT_TRUE(cliente.descargarTramo(url, 1000, 4096) == bytes.substr(1000, 4096));
+  const auto cola = static_cast<std::int64_t>(bytes.size()) - 10;
+  EXPECT_TRUE(cliente.descargarTramo(url, cola, 4096) == bytes.substr(bytes.size() - 10));
+}
 
 }  // namespace
 }  // namespace vemlo

@@ -13,6 +13,8 @@ namespace vemlo {
 namespace {
 
 constexpr long bufferDeSubida = 512 * 1024;
+// Bodies arrive in pieces of up to this much: large downloads cost far fewer calls.
+constexpr long bufferDeBajada = 512 * 1024;
 
 void iniciarCurl() {
   static const bool iniciado = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -116,6 +118,7 @@ void prepararMetodo(CURL* easy, const Pedido& pedido, const std::optional<std::s
     curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, bufferDeSubida);
   } else if (pedido.metodo == "GET") {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, bufferDeBajada);
     return;
   } else if (pedido.metodo == "HEAD") {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);

@@ -28,7 +28,9 @@ struct Contexto {
   bool editable = false;
 };
 
-class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
+class ExtensionVemlo : public fp::ReplicatedExtension,
+                       public fp::StreamingContents,
+                       public fp::Thumbnailing {
  public:
   explicit ExtensionVemlo(fp::Domain dominio);
   ~ExtensionVemlo() override = default;
@@ -39,6 +41,13 @@ class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
   fp::ProgressPtr fetchContents(const fp::ItemIdentifier& id,
                                 const std::optional<fp::ItemVersion>& version,
                                 fp::ContentsCompletion completar) override;
+  fp::ProgressPtr fetchContentsInto(const fp::ItemIdentifier& id,
+                                    const std::filesystem::path& archivo,
+                                    fp::ContentsArrival alLlegar,
+                                    fp::ContentsCompletion completar) override;
+  fp::ProgressPtr fetchPartialContents(const fp::ItemIdentifier& id, std::int64_t desde,
+                                       std::int64_t largo,
+                                       fp::PartialContentsCompletion completar) override;
   fp::ProgressPtr createItem(const fp::Item& plantilla, fp::ItemFields campos,
                              const std::optional<std::filesystem::path>& contenido,
                              fp::Options opciones, fp::ChangeCompletion completar) override;
@@ -72,9 +81,15 @@ class ExtensionVemlo : public fp::ReplicatedExtension, public fp::Thumbnailing {
  private:
   struct Cambio;
   Ficha buscarItem(const fp::ItemIdentifier& id, std::stop_token parar);
-  std::pair<std::filesystem::path, Ficha> traerContenido(const fp::ItemIdentifier& id,
-                                                         fp::Progress& progreso,
-                                                         std::stop_token parar);
+  // The item's bytes into `archivo` (a new file in the domain's temporary directory when
+  // none is given), followed by `alLlegar` when there is one.
+  fp::ProgressPtr traer(const fp::ItemIdentifier& id, std::optional<std::filesystem::path> archivo,
+                        fp::ContentsArrival alLlegar, fp::ContentsCompletion completar);
+  std::pair<std::filesystem::path, Ficha> traerContenido(
+      const fp::ItemIdentifier& id, std::optional<std::filesystem::path> archivo,
+      const fp::ContentsArrival& alLlegar, fp::Progress& progreso, std::stop_token parar);
+  std::string traerTramo(const fp::ItemIdentifier& id, std::int64_t desde, std::int64_t largo,
+                         std::stop_token parar);
   Ficha crear(const Cambio& plantilla, fp::Progress& progreso, std::stop_token parar);
   Ficha crearCarpeta(const Contexto& ctx, const Cambio& plantilla, const std::string& destinoId,
                      std::stop_token parar);

@@ -207,6 +207,28 @@ class ReplicatedExtension {
                                  Options options, ErrorCompletion completion) = 0;
 };
 
+// The bytes of a fetch on disk so far, heard from the fetch's thread after each piece.
+using ContentsArrival = std::function<void(std::int64_t bytes)>;
+using PartialContentsCompletion =
+    std::function<void(std::optional<std::string> bytes, std::exception_ptr)>;
+
+// Fetches whose bytes the system reads while they arrive: it names the file to write into (in
+// the domain's temporary directory) and hears how many bytes are in it.
+class StreamingContents {
+ public:
+  virtual ~StreamingContents() = default;
+  // As fetchContents, but into `file` (created, or emptied) as the bytes arrive; the completion
+  // gives `file` once every byte is in it and synced. After a failure `file` keeps what arrived.
+  virtual ProgressPtr fetchContentsInto(const ItemIdentifier& identifier,
+                                        const std::filesystem::path& file, ContentsArrival arrival,
+                                        ContentsCompletion completion) = 0;
+  // The `length` bytes at `offset` of the item alone (fewer at its end), in memory: for a
+  // reader far ahead of a fetch.
+  virtual ProgressPtr fetchPartialContents(const ItemIdentifier& identifier, std::int64_t offset,
+                                           std::int64_t length,
+                                           PartialContentsCompletion completion) = 0;
+};
+
 class Thumbnailing {
  public:
   virtual ~Thumbnailing() = default;

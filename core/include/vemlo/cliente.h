@@ -120,6 +120,18 @@ class Vemlo {
   void descargarDesde(const std::string& url, const std::filesystem::path& destino,
                       const std::function<void(std::int64_t recibidos)>& alRecibir = {},
                       std::stop_token parar = {}) const;
+  // The same, but the bytes go straight into `destino`, where others may read them while they
+  // arrive: `alRecibir` hears the bytes in it so far after each piece, and the file is synced
+  // once whole. A download `destino` already holds bytes of continues after them with a ranged
+  // request when the link serves ranges (asked first for one byte), else writes the same bytes
+  // over them from the start. A failure leaves what arrived in `destino`.
+  void descargarEn(const std::string& url, const std::filesystem::path& destino,
+                   const std::function<void(std::int64_t recibidos)>& alRecibir,
+                   std::stop_token parar = {}) const;
+  // The `largo` bytes at `desde` of a download link (fewer at its end), in memory; a link that
+  // does not serve that range fails with `formato`.
+  std::string descargarTramo(const std::string& url, std::int64_t desde, std::int64_t largo,
+                             std::stop_token parar = {}) const;
   // The service's thumbnail bytes; any status from 300 is `api` "noExiste".
   std::string traerMiniatura(std::string_view archivoId, std::stop_token parar = {}) const;
 
