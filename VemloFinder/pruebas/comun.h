@@ -122,6 +122,13 @@ std::shared_ptr<Observador> cambios(ExtensionVemlo& ext, fp::SyncAnchor desde = 
 // An item as the file manager would pass it to create or modify.
 fp::PlainItem plantilla(std::string id, std::string padre, std::string nombre, bool carpeta);
 
+// Every identifier of a sequence of calls, in order.
+inline std::vector<std::string> todos(const std::vector<std::vector<std::string>>& llamadas) {
+  std::vector<std::string> ids;
+  for (const auto& l : llamadas) ids.insert(ids.end(), l.begin(), l.end());
+  return ids;
+}
+
 // A service with the demo account signed in: its token is stored and the client's base
 // points at the service; `acme` (editor) and `beta` (lector) are its companies.
 class ConServicio : public testing::Test {

@@ -8,12 +8,6 @@
 namespace vemlo::finder::pruebas {
 namespace {
 
-std::vector<std::string> todos(const std::vector<std::vector<std::string>>& llamadas) {
-  std::vector<std::string> ids;
-  for (const auto& l : llamadas) ids.insert(ids.end(), l.begin(), l.end());
-  return ids;
-}
-
 std::vector<std::size_t> tamanos(const std::vector<std::vector<std::string>>& llamadas) {
   std::vector<std::size_t> n;
   for (const auto& l : llamadas) n.push_back(l.size());

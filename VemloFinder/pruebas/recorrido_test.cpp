@@ -11,12 +11,6 @@
 namespace vemlo::finder::pruebas {
 namespace {
 
-std::vector<std::string> todos(const std::vector<std::vector<std::string>>& llamadas) {
-  std::vector<std::string> ids;
-  for (const auto& l : llamadas) ids.insert(ids.end(), l.begin(), l.end());
-  return ids;
-}
-
 std::optional<ErrorVemlo> falla(const std::function<void()>& llamada) {
   try {
     llamada();
