@@ -196,6 +196,10 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
           .alChocar = [this](const Pendiente& p) { alChocar(p); },
       });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
+  miniaturas = std::make_unique<Miniaturas>(CacheMiniaturas(cacheDeUsuario() / "thumbnails"),
+                                            [this](const std::string& id, std::stop_token parar) {
+                                              return miniaturaDelServicio(id, parar);
+                                            });
 }
 
 Volumen::Estado::~Estado() {
@@ -203,6 +207,7 @@ Volumen::Estado::~Estado() {
 }
 
 void Volumen::Estado::pararTareas() {
+  miniaturas->detener();
   subidor->detener();
   ext.tareas().detener();
 }
@@ -233,6 +238,7 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
         if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
           return luego(nullptr);
         if (!e) avisarLuego(arbol.fijarHijos(id, c.items));
+        if (!e) encargarMiniaturas(id, c.items);
         luego(e);
       });
   ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
@@ -421,6 +427,7 @@ void Volumen::senal() {
   }
   for (const auto& id : c->borrados) e.avisarKernel(e.arbol.quitar(id), std::nullopt);
   if (c->ancla) e.ancla = c->ancla;
+  e.encargarCambios(c->items);
 }
 
 std::vector<Pendiente> Volumen::pendientes() const {
