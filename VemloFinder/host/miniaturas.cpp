@@ -8,6 +8,7 @@
 namespace vemlo::finder::host {
 namespace {
 
+// The normal one last: GLib 2.74 looks for it first, so once it is valid both are there.
 constexpr std::array medidas{medidaGrande, medidaNormal};
 
 }  // namespace

@@ -15,10 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// libvips, without its cache of opened files: a thumbnail read again must be read again.
+void iniciarVips() {
+  static const bool listo = [] {
+    if (VIPS_INIT("miniaturas_test") != 0) return false;
+    vips_cache_set_max(0);
+    return true;
+  }();
+  if (!listo) throw std::runtime_error("libvips");
+}
+
 // A picture of noise, `ancho`×`alto`, encoded as `formato` (".jpg" or ".png").
 std::string foto(int ancho, int alto, const char* formato) {
-  static const bool listo = VIPS_INIT("miniaturas_test") == 0;
-  if (!listo) throw std::runtime_error("libvips");
+  iniciarVips();
   VipsImage* ruido = nullptr;
   VipsImage* bytes = nullptr;
   VipsImage* color = nullptr;
@@ -44,6 +53,7 @@ struct Png {
 };
 
 std::optional<Png> abrirPng(const fs::path& ruta) {
+  iniciarVips();
   VipsImage* imagen = vips_image_new_from_file(ruta.c_str(), nullptr);
   if (!imagen) return std::nullopt;
   Png png{vips_image_get_width(imagen), vips_image_get_height(imagen), {}};
@@ -138,17 +148,25 @@ class Miniaturas : public Carpeta {
   // Both sizes of the file's thumbnail: decodable PNGs fitting their box, saying this file.
   void comprobar(const std::string& ruta) const {
     SCOPED_TRACE(ruta);
-    const auto grande = valida(ruta);
-    ASSERT_NE(grande, "");
+    const auto hallada = valida(ruta);
+    ASSERT_NE(hallada, "");
     const auto uri = uriDeGlib(punto() / ruta);
-    EXPECT_EQ(fs::path(grande), cache() / "large" / nombreDeMiniatura(uri));
+    // GLib looks in one of the two folders, the one it prefers (its version decides).
+    EXPECT_TRUE(hallada == (cache() / "large" / nombreDeMiniatura(uri)).string() ||
+                hallada == (cache() / "normal" / nombreDeMiniatura(uri)).string())
+        << hallada;
     for (const auto& [carpeta, lado] : {std::pair{"large", 256}, std::pair{"normal", 128}}) {
       const auto archivo = cache() / carpeta / nombreDeMiniatura(uri);
-      auto png = abrirPng(archivo);
+      const auto segundos = std::to_string(mtime(ruta));
+      std::optional<Png> png;
+      esperar([&] {
+        png = abrirPng(archivo);
+        return png && png->textos["Thumb::MTime"] == segundos;
+      });
       ASSERT_TRUE(png) << archivo;
       EXPECT_EQ(std::max(png->ancho, png->alto), lado) << archivo;
       EXPECT_EQ(png->textos["Thumb::URI"], uri);
-      EXPECT_EQ(png->textos["Thumb::MTime"], std::to_string(mtime(ruta)));
+      EXPECT_EQ(png->textos["Thumb::MTime"], segundos);
       EXPECT_EQ(fs::status(archivo).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     }
     EXPECT_EQ(fs::status(cache() / "large").permissions(), fs::perms::owner_all);
@@ -211,10 +229,12 @@ TEST_F(Miniaturas, RespetaLoAjenoYRenuevaLoViejo) {
   subir(*demo, fotos, "ajena.jpg", foto(800, 600, ".jpg"), "image/jpeg");
   subir(*demo, fotos, "vieja.jpg", foto(300, 800, ".jpg"), "image/jpeg");  // a new version
   EXPECT_EQ(pedir("--senal " + empresa("Acme").id), "");
+  // The new picture's (its time may be the same second as the old one's; its size is not).
+  EXPECT_TRUE(esperar([&] {
+    const auto png = abrirPng(cache() / "large" / deVieja);
+    return png && png->ancho < png->alto;
+  }));
   comprobar("Fotos/vieja.jpg");
-  const auto png = abrirPng(cache() / "large" / deVieja);
-  ASSERT_TRUE(png);
-  EXPECT_LT(png->ancho, png->alto);  // the new picture's
   ASSERT_TRUE(esperar([&] { return fs::exists(cache() / "normal" / deAjena); }));
   EXPECT_EQ(leer(cache() / "large" / deAjena), otra);
 
