@@ -51,7 +51,9 @@ void Miniaturas::trabajar(std::stop_token parar) {
     Encargo encargo;
     {
       std::unique_lock bloqueo(candado_);
-      if (!hayEncargos_.wait(bloqueo, parar, [&] { return !cola_.empty(); })) return;
+      // The wait gives the queue's state even when stopped: the stop is checked on its own.
+      hayEncargos_.wait(bloqueo, parar, [&] { return !cola_.empty(); });
+      if (parar.stop_requested()) return;
       auto nodo = esperando_.extract(cola_.front());
       cola_.pop_front();
       encargo = std::move(nodo.mapped());

@@ -238,8 +238,9 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
         if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
           return luego(nullptr);
         if (!e) avisarLuego(arbol.fijarHijos(id, c.items));
-        if (!e) encargarMiniaturas(id, c.items);
         luego(e);
+        // After the answer: the listing waits for nothing of the thumbnails.
+        if (!e) encargarMiniaturas(id, c.items);
       });
   ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
 }
