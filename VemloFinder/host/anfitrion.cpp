@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "motivos.h"
+#include "ubicacion.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -242,6 +243,29 @@ void Anfitrion::senal(const std::string& identifier) {
   // Without the lock: the enumeration may take long, and the status must still answer.
   if (!volumen || !volumen->montado()) throw Motivo("sinMontar", "not mounted");
   volumen->senal();
+}
+
+json Anfitrion::ubicar(const std::string& ruta) const {
+  std::vector<std::shared_ptr<Volumen>> montados;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_)
+      if (entrada.volumen && entrada.volumen->montado()) montados.push_back(entrada.volumen);
+  }
+  // Without the lock: each table has its own, and the status must still answer.
+  for (const auto& volumen : montados) {
+    const auto nombres = nombresBajo(volumen->punto(), ruta);
+    if (!nombres) continue;
+    const auto nodo = volumen->buscar(*nombres);
+    if (!nodo) throw Motivo("sinElemento", "no such item in the table");
+    if (esLocal(nodo->id)) throw Motivo("sinSubir", "not uploaded yet");
+    return {{"identifier", volumen->dominio().identifier},
+            {"id", nodo->id},
+            {"carpeta", nodo->esCarpeta},
+            {"padre", nodo->padre == fp::rootContainer ? "" : nodo->padre},
+            {"raiz", nodo->ino == FUSE_ROOT_ID}};
+  }
+  throw Motivo("fueraDeCarpeta", "not inside a mounted Vemlo folder");
 }
 
 json Anfitrion::estado() const {
