@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "finder/indice.h"
 #include "motivos.h"
 #include "ubicacion.h"
 
@@ -124,6 +125,15 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
           {"detalle", std::move(detalle)},
           {"pendientes", pendientesDe(volumen)},
           {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
+}
+
+// The service's own id of an item identifier ("a:" + id a file, "c:" + id a folder); empty
+// for the root.
+std::string idDelServicio(const std::string& identificador) {
+  const auto d = destino(identificador, {});
+  if (const auto* archivo = std::get_if<destinos::Fichero>(&d)) return archivo->id;
+  if (const auto* carpeta = std::get_if<destinos::Carpeta>(&d)) return carpeta->id;
+  return {};
 }
 
 }  // namespace
@@ -260,9 +270,9 @@ json Anfitrion::ubicar(const std::string& ruta) const {
     if (!nodo) throw Motivo("sinElemento", "no such item in the table");
     if (esLocal(nodo->id)) throw Motivo("sinSubir", "not uploaded yet");
     return {{"identifier", volumen->dominio().identifier},
-            {"id", nodo->id},
+            {"id", idDelServicio(nodo->id)},
             {"carpeta", nodo->esCarpeta},
-            {"padre", nodo->padre == fp::rootContainer ? "" : nodo->padre},
+            {"padre", idDelServicio(nodo->padre)},
             {"raiz", nodo->ino == FUSE_ROOT_ID}};
   }
   throw Motivo("fueraDeCarpeta", "not inside a mounted Vemlo folder");

@@ -61,17 +61,18 @@ def punto_de(ruta, puntos):
 
 
 def ruta_en_vemlo(archivo):
-    """The local path of a Nautilus file when it is inside a Vemlo folder, else None."""
+    """The local path of a Nautilus file and its Vemlo folder's mount point, or (None, None)."""
     ubicacion = archivo.get_location()
     ruta = ubicacion.get_path() if ubicacion else None
     if not ruta:
-        return None
+        return None, None
     try:
         with open("/proc/self/mountinfo", encoding="utf-8", errors="surrogateescape") as f:
             puntos = puntos_vemlo(f.read())
     except OSError:
-        return None
-    return ruta if punto_de(ruta, puntos) else None
+        return None, None
+    punto = punto_de(ruta, puntos)
+    return (ruta, punto) if punto else (None, None)
 
 
 def lanzar(argv):
@@ -106,13 +107,15 @@ if Nautilus is not None:
             archivos = argumentos[-1]
             if len(archivos) != 1:
                 return []
-            ruta = ruta_en_vemlo(archivos[0])
+            ruta, punto = ruta_en_vemlo(archivos[0])
             if not ruta:
                 return []
-            copiar = Nautilus.MenuItem(name="Vemlo::copiarEnlace",
-                                       label=texto("Copy 7-day link", "Copiar enlace de 7 días"))
-            copiar.connect("activate", lambda *_: lanzar(VEMLO_CLI + ["share", "--copy", ruta]))
             mostrar = Nautilus.MenuItem(name="Vemlo::mostrar",
                                         label=texto("Show in Vemlo", "Mostrar en Vemlo"))
             mostrar.connect("activate", lambda *_: lanzar(VEMLO_APP + ["--show", ruta]))
+            if ruta.rstrip("/") == punto.rstrip("/"):
+                return [mostrar]  # the company's root folder has no share link
+            copiar = Nautilus.MenuItem(name="Vemlo::copiarEnlace",
+                                       label=texto("Copy 7-day link", "Copiar enlace de 7 días"))
+            copiar.connect("activate", lambda *_: lanzar(VEMLO_CLI + ["share", "--copy", ruta]))
             return [copiar, mostrar]
