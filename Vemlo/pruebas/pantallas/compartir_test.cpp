@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "comun.h"
+#include "contenido.h"
 #include "explorador.h"
 #include "instancia.h"
 #include "modelo_items.h"

@@ -3,7 +3,9 @@
 // paths.
 #include "mostrador.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "aplicacion.h"
 #include "estado.h"

@@ -1,6 +1,7 @@
 // The Files section: toolbar, search, breadcrumbs and the folder's items.
 #include "explorador.h"
 
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
