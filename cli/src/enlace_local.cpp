@@ -21,12 +21,17 @@ std::string frase(const std::string& codigo) {
   return mensaje(codigo, enEspanol());
 }
 
-finder::ItemEnCarpeta itemDe(const std::string& ruta) {
+// The path made absolute and plain; a path that does not exist is the user's mistake.
+fs::path rutaReal(const std::string& ruta) {
   std::error_code error;
-  const auto real = fs::canonical(ruta, error);
+  auto real = fs::canonical(ruta, error);
   if (error)
     throw ErrorUso(
         trf("{}: no such file or folder.", "{}: no existe ese archivo ni carpeta.", {citar(ruta)}));
+  return real;
+}
+
+finder::ItemEnCarpeta itemDe(const fs::path& real, const std::string& ruta) {
   try {
     return finder::itemEn(real);
   } catch (const finder::SinAnfitrion&) {
@@ -37,7 +42,8 @@ finder::ItemEnCarpeta itemDe(const std::string& ruta) {
   }
 }
 
-int copiarEnlaceDe(const finder::ItemEnCarpeta& item, int dias, Contexto& contexto) {
+int copiarEnlaceDe(const finder::ItemEnCarpeta& item, const std::string& nombre, int dias,
+                   Contexto& contexto) {
   if (item.raiz)
     throw ErrorUso(tr("The company's root folder can't be shared.",
                       "La carpeta raíz de la empresa no se puede compartir."));
@@ -55,7 +61,10 @@ int copiarEnlaceDe(const finder::ItemEnCarpeta& item, int dias, Contexto& contex
     return fallo;
   }
   avisar(tr("Link copied to the clipboard.", "Enlace copiado al portapapeles."));
-  notificar(tr("Link copied", "Enlace copiado"), enlace);
+  const auto cuantos = std::to_string(dias);
+  notificar(tr("Link copied", "Enlace copiado"),
+            trf("Anyone with it can open {} for {} days.",
+                "Quien lo tenga puede abrir {} durante {} días.", {citar(nombre), cuantos}));
   return hecho;
 }
 
@@ -64,7 +73,8 @@ int copiarEnlaceDe(const finder::ItemEnCarpeta& item, int dias, Contexto& contex
 int copiarEnlace(const std::string& ruta, int dias, Contexto& contexto) {
   // From a file manager nobody reads the terminal: a refusal is shown as a notice too.
   try {
-    return copiarEnlaceDe(itemDe(ruta), dias, contexto);
+    const auto real = rutaReal(ruta);
+    return copiarEnlaceDe(itemDe(real, ruta), real.filename().string(), dias, contexto);
   } catch (const ErrorUso& e) {
     notificar(tr("Link not copied", "Enlace no copiado"), e.what());
     throw;
