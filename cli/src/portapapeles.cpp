@@ -1,6 +1,6 @@
-// The clipboard's takers, tried in order. The app is asked first because it keeps the text
-// for as long as it runs; the programs serve it from a process of their own once they read
-// it. Children start through posix_spawnp (vemlo-cli has threads by now) with nothing but the
+// The clipboard's takers, tried in order. On X11 the app is asked first because it keeps the
+// text for as long as it runs; the programs serve it from a process of their own once they
+// read it. Children start through posix_spawnp (vemlo-cli has threads by now) with nothing but the
 // text to read and their output thrown away.
 #include "portapapeles.h"
 
@@ -106,14 +106,13 @@ fs::path socketDeLaApp() {
 }
 
 std::optional<std::string> copiarAlPortapapeles(std::string_view texto) {
+  // On Wayland a window in the background may not set the clipboard, so wl-copy goes first.
+  const bool wayland = !entorno("WAYLAND_DISPLAY").empty();
+  if (wayland && copiarCon({"wl-copy"}, texto)) return "wl-copy";
   if (copiarEnLaApp(texto)) return "vemlo";
-  std::vector<std::vector<std::string>> programas;
-  if (!entorno("WAYLAND_DISPLAY").empty()) programas.push_back({"wl-copy"});
-  if (!entorno("DISPLAY").empty()) {
-    programas.push_back({"xclip", "-selection", "clipboard"});
-    programas.push_back({"xsel", "--clipboard", "--input"});
-  }
-  for (const auto& argv : programas)
+  if (entorno("DISPLAY").empty()) return std::nullopt;
+  for (const auto& argv : std::vector<std::vector<std::string>>{
+           {"xclip", "-selection", "clipboard"}, {"xsel", "--clipboard", "--input"}})
     if (copiarCon(argv, texto)) return argv.front();
   return std::nullopt;
 }

@@ -1,5 +1,5 @@
-// Putting a text on the desktop's clipboard without a toolkit: the running app takes it
-// through its single-instance socket; otherwise wl-copy (Wayland), xclip or xsel (X11), run
+// Putting a text on the desktop's clipboard without a toolkit: wl-copy on Wayland, else the
+// running app through its single-instance socket, else xclip or xsel (X11); the programs run
 // with an argument vector and the text on their standard input.
 #pragma once
 
