@@ -17,7 +17,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "finder/indice.h"
 #include "motivos.h"
+#include "ubicacion.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -123,6 +125,15 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
           {"detalle", std::move(detalle)},
           {"pendientes", pendientesDe(volumen)},
           {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
+}
+
+// The service's own id of an item identifier ("a:" + id a file, "c:" + id a folder); empty
+// for the root.
+std::string idDelServicio(const std::string& identificador) {
+  const auto d = destino(identificador, {});
+  if (const auto* archivo = std::get_if<destinos::Fichero>(&d)) return archivo->id;
+  if (const auto* carpeta = std::get_if<destinos::Carpeta>(&d)) return carpeta->id;
+  return {};
 }
 
 }  // namespace
@@ -242,6 +253,29 @@ void Anfitrion::senal(const std::string& identifier) {
   // Without the lock: the enumeration may take long, and the status must still answer.
   if (!volumen || !volumen->montado()) throw Motivo("sinMontar", "not mounted");
   volumen->senal();
+}
+
+json Anfitrion::ubicar(const std::string& ruta) const {
+  std::vector<std::shared_ptr<Volumen>> montados;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_)
+      if (entrada.volumen && entrada.volumen->montado()) montados.push_back(entrada.volumen);
+  }
+  // Without the lock: each table has its own, and the status must still answer.
+  for (const auto& volumen : montados) {
+    const auto nombres = nombresBajo(volumen->punto(), ruta);
+    if (!nombres) continue;
+    const auto nodo = volumen->buscar(*nombres);
+    if (!nodo) throw Motivo("sinElemento", "no such item in the table");
+    if (esLocal(nodo->id)) throw Motivo("sinSubir", "not uploaded yet");
+    return {{"identifier", volumen->dominio().identifier},
+            {"id", idDelServicio(nodo->id)},
+            {"carpeta", nodo->esCarpeta},
+            {"padre", idDelServicio(nodo->padre)},
+            {"raiz", nodo->ino == FUSE_ROOT_ID}};
+  }
+  throw Motivo("fueraDeCarpeta", "not inside a mounted Vemlo folder");
 }
 
 json Anfitrion::estado() const {

@@ -72,6 +72,14 @@ class Anfitrion {
   // "sinMontar") or with the failure of the domain's enumeration.
   void senal(const std::string& identifier);
 
+  // The item at an absolute path inside a mounted domain's folder: {"identifier" (the
+  // domain's), "id" and "padre" (the service's ids; "" for the
+  // root), "carpeta", "raiz"}. The path must be plain, as realpath gives it, and the
+  // item known to the table (its folder was listed). Fails with a Motivo: "fueraDeCarpeta"
+  // outside every mount, "sinElemento" for a name the table does not know, "sinSubir" for a
+  // file made here that the service does not have yet.
+  nlohmann::json ubicar(const std::string& ruta) const;
+
   // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
   // "motivo" (a code, or null), "detalle" (its English detail, or null), "pendientes":
   // [{"nombre", "padre", "id", "intentos", "ultimoFallo" (a code), "detenida"}],

@@ -9,6 +9,7 @@
 
 #include "montajes.h"
 #include "motivos.h"
+#include "ubicacion.h"
 #include "vemlo/xdg.h"
 #include "volumen_interno.h"
 
@@ -421,6 +422,10 @@ void Volumen::senal() {
   }
   for (const auto& id : c->borrados) e.avisarKernel(e.arbol.quitar(id), std::nullopt);
   if (c->ancla) e.ancla = c->ancla;
+}
+
+std::optional<Nodo> Volumen::buscar(const std::vector<std::string>& nombres) const {
+  return nodoPorNombres(e_->arbol, nombres);
 }
 
 std::vector<Pendiente> Volumen::pendientes() const {

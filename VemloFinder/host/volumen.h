@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "arbol.h"
 #include "finder/dominios.h"
 #include "pendientes.h"
 
@@ -32,6 +34,9 @@ class Volumen {
   // Runs the working set's change enumeration and hands what changed to the kernel's
   // caches. Blocks until done; fails with the mapped error of the enumeration.
   void senal();
+
+  // The item the table knows at these names under the mount point (none: the root).
+  std::optional<Nodo> buscar(const std::vector<std::string>& nombres) const;
 
   // What waits to reach the service, oldest first.
   std::vector<Pendiente> pendientes() const;
