@@ -24,6 +24,16 @@ bool rechazoFirme(const ErrorVemlo& e) {
          e.codigo() != "sesion";
 }
 
+bool noAlcanzo(std::exception_ptr fallo) {
+  try {
+    std::rethrow_exception(fallo);
+  } catch (const fp::Error& e) {
+    return e == fp::Error(fp::serverUnreachable);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 Desenlace desenlaceDe(std::exception_ptr fallo) {
@@ -88,6 +98,16 @@ void Subidor::retener(const std::string& clave, std::function<void()> listo) {
   listo();
 }
 
+void Subidor::reintentarYa() {
+  std::lock_guard candado(candado_);
+  fallos_.clear();
+  const auto ahora = std::chrono::steady_clock::now();
+  decltype(cola_) yaMismo;
+  for (auto& [cuando, clave] : cola_) yaMismo.emplace(std::min(cuando, ahora), std::move(clave));
+  cola_.swap(yaMismo);
+  hay_.notify_all();
+}
+
 void Subidor::sacarDeLaCola(const std::string& clave) {
   std::erase_if(cola_, [&](const auto& par) { return par.second == clave; });
 }
@@ -148,6 +168,7 @@ Desenlace Subidor::subir(const std::string& clave, std::stop_token parar) {
   }
   if (parar.stop_requested()) return Desenlace::reintentar;
   const auto desenlace = desenlaceDe(error);
+  if (noAlcanzo(error) && avisos_.alNoAlcanzar) avisos_.alNoAlcanzar();
   fallar(*pendiente, error, desenlace);
   return desenlace;
 }
