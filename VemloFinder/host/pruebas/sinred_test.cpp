@@ -33,7 +33,10 @@ TEST_F(SinRed, MontaLoConocidoYSePoneAlDiaAlVolverElServicio) {
   ASSERT_EQ(enMontaje("cat Léeme.txt").texto, leeme);  // now in the content cache
   detenerHost();
   // Changed on the service while no host runs, then the service goes away.
-  subir(*demo, empresa("Acme").carpetaRaizId, "nuevo.txt", "del servicio");
+  const auto raiz = empresa("Acme").carpetaRaizId;
+  subir(*demo, raiz, "nuevo.txt", "del servicio");
+  const auto id = idArchivo(demo->carpeta(raiz), "Léeme.txt");
+  ClienteHttp::exigir(demo->patch("/v1/archivos/" + id, {{"nombre", "Leeme.md"}}), "renombrar");
   ASSERT_EQ(servicio->detener(), 0);
 
   arrancarHost();
@@ -50,8 +53,12 @@ TEST_F(SinRed, MontaLoConocidoYSePoneAlDiaAlVolverElServicio) {
   servicio->reanudar();
   EXPECT_TRUE(esperar([&] { return enServicio("Informes/sinred.txt") == "escrito sin red"; },
                       plazoDeVuelta));
+  // What changed meanwhile reaches the kernel too (it had "Léeme.txt" from the offline look).
   EXPECT_TRUE(
       esperar([&] { return enMontaje("cat nuevo.txt").texto == "del servicio"; }, plazoDeVuelta));
+  EXPECT_EQ(enMontaje("ls").texto, "Fotos\nInformes\nLeeme.md\nProyectos\nnuevo.txt\n");
+  EXPECT_NE(enMontaje("cat Léeme.txt").estado, 0);
+  EXPECT_EQ(enMontaje("cat Leeme.md").texto, leeme);
   EXPECT_TRUE(esperar([&] { return alDia(); }));
   EXPECT_TRUE(sinPendientes());
 }
