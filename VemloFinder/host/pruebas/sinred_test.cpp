@@ -76,12 +76,31 @@ TEST_F(SinRed, SinIndiceMontaVacia) {
   const auto d = dominioDe(estado());
   EXPECT_TRUE(d.at("montado"));
   EXPECT_TRUE(d.at("motivo").is_null());
+  EXPECT_NE(pedir("--estado").find("Acme: mounted, offline"), std::string::npos)
+      << pedir("--estado");
 
   servicio->reanudar();
   EXPECT_TRUE(
       esperar([&] { return enMontaje("ls").texto == "Fotos\nInformes\nLéeme.txt\nProyectos\n"; },
               plazoDeVuelta));
   EXPECT_TRUE(esperar([&] { return alDia(); }));
+}
+
+// Offline, a company where the person may only read keeps a read-only root: nothing can be
+// written there that the service would refuse later.
+TEST_F(SinRed, LaRaizDeSoloLecturaSigueSiendoloSinRed) {
+  registrar("Beta");
+  arrancarHost();
+  ASSERT_EQ(sh("ls", punto("Beta")).texto, "Manuales\n");
+  detenerHost();
+  ASSERT_EQ(servicio->detener(), 0);
+
+  arrancarHost();
+  EXPECT_TRUE(esperar([&] { return sinRed(); })) << pedir("--estado");
+  EXPECT_EQ(sh("stat -c %A .", punto("Beta")).texto, "dr-xr-xr-x\n");
+  const auto r = sh("touch x", punto("Beta"));
+  EXPECT_NE(r.texto.find("Permission denied"), std::string::npos) << r.texto;
+  EXPECT_EQ(sh("ls", punto("Beta")).texto, "Manuales\n");
 }
 
 }  // namespace
