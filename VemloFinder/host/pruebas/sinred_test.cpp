@@ -48,6 +48,10 @@ TEST_F(SinRed, MontaLoConocidoYSePoneAlDiaAlVolverElServicio) {
   EXPECT_EQ(escrito.estado, 0) << escrito.texto;
   EXPECT_EQ(enMontaje("cat Informes/sinred.txt").texto, "escrito sin red");
   EXPECT_EQ(dominioDe(estado()).at("pendientes").size(), 1u);
+  // What needs the service fails, and changes nothing.
+  EXPECT_NE(enMontaje("mkdir Nueva").estado, 0);
+  EXPECT_NE(enMontaje("rm Fotos/playa.jpg").estado, 0);
+  EXPECT_EQ(enMontaje("ls Fotos").texto, "montaña.png\nplaya.jpg\n");
 
   // No signal from here: the host finds the service by itself.
   servicio->reanudar();
@@ -61,6 +65,8 @@ TEST_F(SinRed, MontaLoConocidoYSePoneAlDiaAlVolverElServicio) {
   EXPECT_EQ(enMontaje("cat Leeme.md").texto, leeme);
   EXPECT_TRUE(esperar([&] { return alDia(); }));
   EXPECT_TRUE(sinPendientes());
+  EXPECT_TRUE(enServicio("Fotos/playa.jpg"));
+  EXPECT_FALSE(enServicio("Nueva/x"));
 }
 
 // Never online and nothing on disk: an empty folder and a status that says why, not a
