@@ -3,6 +3,7 @@
 
 #include <future>
 
+#include "errores_fuse.h"
 #include "finder/elemento.h"
 #include "motivos.h"
 #include "vemlo/error.h"
@@ -22,16 +23,6 @@ std::chrono::steady_clock::duration pausaTras(int fallos) {
 bool rechazoFirme(const ErrorVemlo& e) {
   return e.caso() == ErrorVemlo::Caso::api && !reintentable(e) && e.estado() != 401 &&
          e.codigo() != "sesion";
-}
-
-bool noAlcanzo(std::exception_ptr fallo) {
-  try {
-    std::rethrow_exception(fallo);
-  } catch (const fp::Error& e) {
-    return e == fp::Error(fp::serverUnreachable);
-  } catch (...) {
-    return false;
-  }
 }
 
 }  // namespace
@@ -168,7 +159,8 @@ Desenlace Subidor::subir(const std::string& clave, std::stop_token parar) {
   }
   if (parar.stop_requested()) return Desenlace::reintentar;
   const auto desenlace = desenlaceDe(error);
-  if (noAlcanzo(error) && avisos_.alNoAlcanzar) avisos_.alNoAlcanzar();
+  if (esErrorDeProveedor(error, fp::serverUnreachable) && avisos_.alNoAlcanzar)
+    avisos_.alNoAlcanzar();
   fallar(*pendiente, error, desenlace);
   return desenlace;
 }

@@ -218,17 +218,6 @@ struct Volumen::Estado {
   std::array<std::atomic<std::uint64_t>, static_cast<std::size_t>(Llamada::total)> llamadas{};
 };
 
-// True when `e` is the extension's error `code`.
-inline bool esErrorDeProveedor(std::exception_ptr e, fp::FileProviderCode code) {
-  try {
-    std::rethrow_exception(e);
-  } catch (const fp::Error& error) {
-    return error == fp::Error(code);
-  } catch (...) {
-    return false;
-  }
-}
-
 // The session's Estado from a request.
 inline Volumen::Estado& estadoDe(fuse_req_t req) {
   return *static_cast<Volumen::Estado*>(fuse_req_userdata(req));
