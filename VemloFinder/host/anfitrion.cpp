@@ -121,6 +121,7 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
           {"puntoDeMontaje", punto.string()},
           {"montado", montado},
           {"sobreLimite", volumen && volumen->sobreLimite()},
+          {"sinRed", montado && volumen->sinRed()},
           {"motivo", std::move(motivo)},
           {"detalle", std::move(detalle)},
           {"pendientes", pendientesDe(volumen)},
@@ -153,7 +154,10 @@ bool Despertador::esperar(int fd) const {
   return esperados[0].revents == 0;
 }
 
-Anfitrion::Anfitrion(Avisos avisos) : avisos_(std::move(avisos)) {}
+Anfitrion::Anfitrion(Avisos avisos)
+    : avisos_(std::move(avisos)), rutas_([this](bool satisfecho) {
+        if (satisfecho) probarYa();
+      }) {}
 
 Anfitrion::~Anfitrion() = default;
 
@@ -222,6 +226,16 @@ std::size_t Anfitrion::montados() const {
   }
   return static_cast<std::size_t>(
       std::ranges::count_if(volumenes, [](const auto& v) { return v && v->montado(); }));
+}
+
+void Anfitrion::probarYa() {
+  std::vector<std::shared_ptr<Volumen>> volumenes;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_) volumenes.push_back(entrada.volumen);
+  }
+  for (const auto& v : volumenes)
+    if (v) v->probarYa();
 }
 
 void Anfitrion::seguir(std::stop_token parar) {

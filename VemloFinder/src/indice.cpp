@@ -355,6 +355,14 @@ std::vector<Ficha> Indice::todas() const {
   return lista;
 }
 
+std::vector<Ficha> Indice::hijosDe(const std::string& padre) const {
+  std::lock_guard candado(candado_);
+  std::vector<Ficha> lista;
+  for (const auto& [id, f] : fichas_)
+    if (f.padre == padre && f.id != padre) lista.push_back(f);
+  return lista;
+}
+
 bool Indice::tieneFoto() const {
   std::lock_guard candado(candado_);
   return tieneFoto_;

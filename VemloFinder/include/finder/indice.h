@@ -102,6 +102,8 @@ class Indice {
   void quitar(const std::string& id);
   // A copy of every record.
   std::vector<Ficha> todas() const;
+  // A copy of the records whose parent is `padre`.
+  std::vector<Ficha> hijosDe(const std::string& padre) const;
   bool tieneFoto() const;
   fp::SyncAnchor ancla() const;
 
