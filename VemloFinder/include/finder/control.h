@@ -1,7 +1,8 @@
 // Asking the running vemlo-finder over its control socket, as vemlo-cli and the app do. The
 // socket lives in the user's private runtime folder. "estado" answers the host's status as JSON
 // on one line; "senal <identifier>" answers "ok", or "error <code> <detail>" where the code is
-// one of the message table's.
+// one of the message table's; "item <absolute path>" answers the item at that path in a
+// mounted folder as JSON on one line, or such an error.
 #pragma once
 
 #include <filesystem>
@@ -36,6 +37,28 @@ std::optional<nlohmann::json> estadoDelAnfitrion();
 // The status shape built from the registry alone, for when no host runs: nothing mounted, the
 // reason "sinAnfitrion" (or "apagada"), pending uploads and kernel requests left out.
 nlohmann::json estadoDelRegistro();
+
+// The item at a path inside a mounted Vemlo folder, as the host's table knows it.
+struct ItemEnCarpeta {
+  std::string identifier;  // the domain's (the company's id)
+  std::string id;          // the item's
+  std::string padre;       // the folder it is in; empty in the company's root folder
+  bool carpeta = false;
+  bool raiz = false;  // the folder's root: the company's root folder
+};
+
+// The host refused a request: `codigo` is one of the message table's.
+class RechazoDelAnfitrion : public std::runtime_error {
+ public:
+  RechazoDelAnfitrion(std::string codigo, const std::string& detalle)
+      : std::runtime_error(detalle), codigo(std::move(codigo)) {}
+  std::string codigo;
+};
+
+// Asks the host which item is at `ruta`, an absolute plain path (as realpath gives it, with no
+// newline). Fails with RechazoDelAnfitrion ("fueraDeCarpeta", "sinElemento", "sinSubir"...),
+// or as pedirAlAnfitrion does.
+ItemEnCarpeta itemEn(const std::filesystem::path& ruta);
 
 // Runs the change signal of one domain: none when done, else the reason's code. Fails as
 // pedirAlAnfitrion does.
