@@ -189,6 +189,10 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
           .alNoAlcanzar = [this] { conexion.perdida(); },
       });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
+  miniaturas = std::make_unique<Miniaturas>(CacheMiniaturas(cacheDeUsuario() / "thumbnails"),
+                                            [this](const std::string& id, std::stop_token parar) {
+                                              return miniaturaDelServicio(id, parar);
+                                            });
 }
 
 Volumen::Estado::~Estado() {
@@ -197,6 +201,7 @@ Volumen::Estado::~Estado() {
 
 // The watcher may be waiting for an enumeration: the extension's tasks end it.
 void Volumen::Estado::pararTareas() {
+  miniaturas->detener();
   vigia.request_stop();
   subidor->detener();
   ext.tareas().detener();
@@ -247,6 +252,8 @@ void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::except
           avisarLuego(arbol.fijarHijos(carpeta.id, c.items));
         }
         luego(e);
+        // After the answer: the listing waits for nothing of the thumbnails.
+        if (!e) encargarMiniaturas(carpeta.id, c.items);
       });
   ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
 }
@@ -446,6 +453,7 @@ std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   }
   for (const auto& id : c->borrados) avisosDelServicio.emplace_back(arbol.quitar(id), std::nullopt);
   if (c->ancla) ancla = c->ancla;
+  encargarCambios(c->items);
   return avisosDelServicio;
 }
 

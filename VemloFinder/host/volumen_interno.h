@@ -1,11 +1,11 @@
 // The inside of a Volumen, shared by its sources: the mount and its listings (volumen.cpp),
-// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp) and the time without
-// the service (volumen_red.cpp).
+// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp), the time without the
+// service (volumen_red.cpp) and the thumbnails of listed folders (volumen_miniaturas.cpp).
 //
 // Lock order: candadoSenal first; then a Volumen's own candado, then the Arbol's, the cache's,
 // the store's (then its journal's) or the uploader's; the extension is never called, the
 // kernel never notified and the journal never waited for with any of them but candadoSenal
-// held. The Conexion's lock is taken alone.
+// held. The Conexion's lock and the thumbnail worker's are taken alone.
 //
 // A staging copy is in one of three states: written (open, or closed and waiting), on its way
 // (the uploader sends it), or handed over (its bytes became the content cache's file for the
@@ -38,6 +38,7 @@
 #include "descargas.h"
 #include "errores_fuse.h"
 #include "finder/extension.h"
+#include "miniaturas.h"
 #include "pedido.h"
 #include "pendientes.h"
 #include "subidor.h"
@@ -110,8 +111,8 @@ struct Volumen::Estado {
   Estado(DominioRegistrado d, std::filesystem::path p);
   ~Estado();  // stops the tasks first: they use the table, the cache and the store
 
-  // Stops the uploader and the extension's tasks and waits for them; every request they
-  // held is answered. Nothing runs on the members after it.
+  // Stops the thumbnails, the uploader and the extension's tasks and waits for them; every
+  // request they held is answered. Nothing runs on the members after it.
   void pararTareas();
 
   // Lists a folder through the extension into the table, then runs `luego` with the error
@@ -184,6 +185,16 @@ struct Volumen::Estado {
   void avisarLuego(std::vector<Aviso> avisos);
   void avisar(std::stop_token parar);  // the notifier thread's loop
 
+  // The thumbnails of the listed folder's pictures that the service has, for the thumbnail
+  // cache (volumen_miniaturas.cpp). From the listing's end, with no lock held.
+  void encargarMiniaturas(const std::string& carpetaId, const std::vector<fp::ItemPtr>& items);
+  // The same for the items a change enumeration reported, in the folders listed before.
+  void encargarCambios(const std::vector<fp::ItemPtr>& items);
+  // The absolute path in the mount of the folder `id`; nothing when it left the tree.
+  std::optional<std::filesystem::path> rutaEnMontaje(const std::string& id) const;
+  // The service's thumbnail of a file, from its thumbnail request alone (never its content).
+  std::optional<std::string> miniaturaDelServicio(const std::string& id, std::stop_token parar);
+
   DominioRegistrado dominio;  // first: its identifier is checked before any folder is made
   std::filesystem::path punto;
   Vivos vivos;  // before everything that may hold a request
@@ -195,6 +206,7 @@ struct Volumen::Estado {
   Descargas descargas;  // after the cache and the table, which their ends use
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
+  std::unique_ptr<Miniaturas> miniaturas;  // uses the extension
 
   mutable std::mutex candado;  // guards the four below, and every copy's hand-over
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key

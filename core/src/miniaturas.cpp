@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 struct Modulo {
   std::optional<std::string> (*imagen)(std::string_view);
   std::optional<std::string> (*video)(const std::string&);
+  std::optional<Pixeles> (*pixeles)(std::string_view, int);
 };
 
 std::vector<fs::path> candidatos() {
@@ -41,8 +42,9 @@ std::optional<Modulo> cargar() {
       continue;
     }
     Modulo m{reinterpret_cast<decltype(Modulo::imagen)>(dlsym(modulo, "vemlo_miniatura_de_imagen")),
-             reinterpret_cast<decltype(Modulo::video)>(dlsym(modulo, "vemlo_miniatura_de_video"))};
-    if (m.imagen && m.video) return m;
+             reinterpret_cast<decltype(Modulo::video)>(dlsym(modulo, "vemlo_miniatura_de_video")),
+             reinterpret_cast<decltype(Modulo::pixeles)>(dlsym(modulo, "vemlo_pixeles_de_imagen"))};
+    if (m.imagen && m.video && m.pixeles) return m;
   }
   std::fprintf(stderr, "vemlo: local thumbnails are unavailable: %s\n", motivo.c_str());
   return std::nullopt;
@@ -63,6 +65,11 @@ std::optional<std::string> miniaturaDeImagen(std::string_view bytes) {
 std::optional<std::string> miniaturaDeVideo(const std::string& direccion) {
   if (!modulo()) return std::nullopt;
   return modulo()->video(direccion);
+}
+
+std::optional<Pixeles> pixelesDeImagen(std::string_view bytes, int lado) {
+  if (bytes.empty() || lado <= 0 || !modulo()) return std::nullopt;
+  return modulo()->pixeles(bytes, lado);
 }
 
 }  // namespace vemlo

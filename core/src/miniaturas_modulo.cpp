@@ -1,13 +1,16 @@
 // The module behind vemlo/miniaturas.h, loaded on the first thumbnail: images with libvips,
 // which shrinks on load where the format allows it, and videos with libffmpegthumbnailer,
-// which decodes one frame and scales and rotates it itself. Its two entry points are its only
+// which decodes one frame and scales and rotates it itself. Its three entry points are its only
 // exported symbols (built with hidden visibility); miniaturas.cpp looks them up.
 #include <libffmpegthumbnailer/videothumbnailerc.h>
 #include <vips/vips.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "vemlo/miniaturas.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -76,6 +79,51 @@ std::optional<std::string> deImagen(std::string_view bytes) {
   return jpeg;
 }
 
+// Owns one reference of a libvips image.
+struct Soltar {
+  void operator()(VipsImage* imagen) const { g_object_unref(imagen); }
+};
+using Imagen = std::unique_ptr<VipsImage, Soltar>;
+
+// Upright 8-bit sRGB with three bands, any alpha laid on white.
+Imagen enRgb(Imagen imagen) {
+  VipsImage* salida = nullptr;
+  if (vips_image_hasalpha(imagen.get())) {
+    VipsArrayDouble* blanco = vips_array_double_newv(1, 255.0);
+    const int fallo = vips_flatten(imagen.get(), &salida, "background", blanco, nullptr);
+    vips_area_unref(VIPS_AREA(blanco));
+    if (fallo != 0) return nullptr;
+    imagen.reset(salida);
+  }
+  if (vips_colourspace(imagen.get(), &salida, VIPS_INTERPRETATION_sRGB, nullptr) != 0)
+    return nullptr;
+  imagen.reset(salida);
+  if (vips_cast_uchar(imagen.get(), &salida, nullptr) != 0) return nullptr;
+  imagen.reset(salida);
+  return imagen->Bands == 3 ? std::move(imagen) : nullptr;
+}
+
+std::optional<Pixeles> dePixeles(std::string_view bytes, int tope) {
+  if (bytes.empty() || !vipsListo()) return std::nullopt;
+  VipsImage* miniatura = nullptr;
+  void* datos = const_cast<char*>(bytes.data());
+  if (vips_thumbnail_buffer(datos, bytes.size(), &miniatura, tope, "height", tope, "size",
+                            VIPS_SIZE_DOWN, "fail_on", VIPS_FAIL_ON_ERROR, nullptr) != 0) {
+    vips_error_clear();
+    return std::nullopt;
+  }
+  const auto rgb = enRgb(Imagen(miniatura));
+  std::size_t largo = 0;
+  void* memoria = rgb ? vips_image_write_to_memory(rgb.get(), &largo) : nullptr;
+  if (!memoria) {
+    vips_error_clear();
+    return std::nullopt;
+  }
+  Pixeles pixeles{rgb->Xsize, rgb->Ysize, std::string(static_cast<const char*>(memoria), largo)};
+  g_free(memoria);
+  return pixeles;
+}
+
 std::optional<std::string> deVideo(const std::string& direccion) {
   // ffmpeg writes its complaints about unreadable videos to stderr; a missing thumbnail says
   // enough.
@@ -102,4 +150,9 @@ extern "C" [[gnu::visibility("default")]] std::optional<std::string> vemlo_minia
 extern "C" [[gnu::visibility("default")]] std::optional<std::string> vemlo_miniatura_de_video(
     const std::string& direccion) {
   return vemlo::deVideo(direccion);
+}
+
+extern "C" [[gnu::visibility("default")]] std::optional<vemlo::Pixeles> vemlo_pixeles_de_imagen(
+    std::string_view bytes, int lado) {
+  return vemlo::dePixeles(bytes, lado);
 }

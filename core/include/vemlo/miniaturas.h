@@ -18,4 +18,16 @@ std::optional<std::string> miniaturaDeImagen(std::string_view bytes);
 // video cannot be opened or decoded. Never throws; safe from any thread.
 std::optional<std::string> miniaturaDeVideo(const std::string& direccion);
 
+// An image's pixels: 8-bit sRGB, three bytes a pixel, rows from the top.
+struct Pixeles {
+  int ancho = 0;
+  int alto = 0;
+  std::string rgb;
+};
+
+// The image in `bytes` turned upright and shrunk, never enlarged, to fit lado×lado, with any
+// transparency laid on white. Nothing when it is not an image libvips decodes. Never throws;
+// safe from any thread.
+std::optional<Pixeles> pixelesDeImagen(std::string_view bytes, int lado);
+
 }  // namespace vemlo
