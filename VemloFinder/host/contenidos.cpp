@@ -166,6 +166,14 @@ fs::path CacheContenidos::guardar(const std::string& id, const std::string& vers
   return ruta;
 }
 
+bool CacheContenidos::tiene(const std::string& id, const std::string& version) const {
+  const auto clave = parteDe(id);
+  const auto parteVersion = parteDe(version);
+  std::lock_guard candado(candado_);
+  const auto entrada = entradas_.find(clave);
+  return entrada != entradas_.end() && entrada->second.version == parteVersion;
+}
+
 void CacheContenidos::abrir(const std::string& id) {
   const auto clave = parteDe(id);
   std::lock_guard candado(candado_);

@@ -28,6 +28,8 @@ class CacheContenidos {
   // replacing any other version of the item, then evicts closed files past the limit.
   std::filesystem::path guardar(const std::string& id, const std::string& version,
                                 const std::filesystem::path& archivo);
+  // Whether the item's file of this version is here (it is not marked used).
+  bool tiene(const std::string& id, const std::string& version) const;
   // Open files of an item are not evicted; every abrir is matched by one cerrar. Counted per
   // item, also before it is stored; a cerrar without its abrir is ignored.
   void abrir(const std::string& id);

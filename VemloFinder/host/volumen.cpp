@@ -164,6 +164,7 @@ fuse_lowlevel_ops operaciones() {
   ops.statfs = espacio;
   operacionesDeArchivos(ops);
   operacionesDeCambios(ops);
+  operacionesDeAtributos(ops);
   return ops;
 }
 

@@ -1,5 +1,6 @@
-// The inside of a Volumen, shared by its three sources: the mount and its listings
-// (volumen.cpp), file contents (volumen_archivos.cpp) and changes (volumen_cambios.cpp).
+// The inside of a Volumen, shared by its sources: the mount and its listings (volumen.cpp),
+// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp) and extended attributes
+// (volumen_atributos.cpp).
 //
 // Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's (then its
 // journal's) or the uploader's; the extension is never called, the kernel never notified and
@@ -234,5 +235,6 @@ void exigirNombre(const char* nombre);
 // The operations of each source, put together in volumen.cpp.
 void operacionesDeArchivos(fuse_lowlevel_ops& ops);
 void operacionesDeCambios(fuse_lowlevel_ops& ops);
+void operacionesDeAtributos(fuse_lowlevel_ops& ops);
 
 }  // namespace vemlo::finder::host
