@@ -7,6 +7,7 @@
 #include <cstring>
 #include <future>
 
+#include "finder/limite_cache.h"
 #include "montajes.h"
 #include "motivos.h"
 #include "vemlo/xdg.h"
@@ -182,7 +183,9 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
     : dominio(comprobado(std::move(d))),
       punto(std::move(p)),
       ext(fp::Domain{dominio.identifier, dominio.displayName}),
-      cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache),
+      fijados(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "fijados.json"),
+      cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache(),
+            fijados.protegidos()),
       descargas(fp::temporaryDirectory(ext.dominio())),
       pendientes(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "pendientes") {
   for (const auto& p : pendientes.todos()) {
@@ -197,15 +200,20 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
           .alChocar = [this](const Pendiente& p) { alChocar(p); },
       });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
+  fijador = std::jthread([this](std::stop_token parar) { mantenerFijados(parar); });
 }
 
 Volumen::Estado::~Estado() {
   pararTareas();
 }
 
+// The pinning task waits on the extension's tasks: asked to stop first, it is joined once
+// they are stopped (which ends what it waits for).
 void Volumen::Estado::pararTareas() {
+  fijador.request_stop();
   subidor->detener();
   ext.tareas().detener();
+  if (fijador.joinable()) fijador.join();
 }
 
 void Volumen::Estado::conRaiz(std::function<void(std::exception_ptr)> luego) {
@@ -288,6 +296,7 @@ void Volumen::Estado::responderEntrada(Pedido& pedido, const std::optional<Nodo>
 
 void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
                                    const std::optional<Nodo>& despues) {
+  if (!fijados.vacio()) timbre.tocar();
   const bool otraVersion = antes && despues && antes->version != despues->version;
   // A file uploaded from here has no service time until a listing brings it: the same bytes
   // under the version the service gave them.
@@ -429,11 +438,26 @@ std::vector<Pendiente> Volumen::pendientes() const {
 }
 
 std::map<std::string, std::uint64_t> Volumen::llamadas() const {
-  static constexpr const char* nombres[] = {"lookup", "getattr", "readdir",
-                                            "open",   "read",    "write"};
+  static constexpr const char* nombres[] = {"lookup", "getattr", "readdir",  "open",
+                                            "read",   "write",   "getxattr", "listxattr"};
   std::map<std::string, std::uint64_t> cuenta;
   for (std::size_t i = 0; i < e_->llamadas.size(); ++i) cuenta[nombres[i]] = e_->llamadas[i];
   return cuenta;
+}
+
+void Volumen::fijar(const std::string& id, bool fijado) {
+  if (id.empty() || esLocal(id)) throw std::invalid_argument("not an item of the service");
+  const bool cambio = fijado ? e_->fijados.fijar(id) : e_->fijados.soltar(id);
+  if (cambio) e_->timbre.tocar();
+}
+
+void Volumen::limitarCache(std::uint64_t bytes) {
+  e_->cache.fijarLimite(bytes);
+  e_->timbre.tocar();  // what did not fit may now, or what fitted may not
+}
+
+Volumen::Cache Volumen::cache() const {
+  return {e_->cache.ocupados(), e_->cache.limite(), e_->fijados.resumen(), e_->fijados.todos()};
 }
 
 const DominioRegistrado& Volumen::dominio() const {

@@ -1,7 +1,14 @@
-// Read-only extended attributes for scripts and file managers: `user.vemlo.id`, the item's
-// identifier (none for a file not uploaded yet), and `user.vemlo.estado`, where a file's bytes
-// are: "pendiente" (written here, not on the service yet), "local" (in the content cache) or
-// "nube" (only on the service). Nothing else can be stored on the folder's items.
+// Extended attributes for scripts and file managers: `user.vemlo.id`, the item's identifier
+// (none for a file not uploaded yet), `user.vemlo.estado`, where a file's bytes are:
+// "pendiente" (written here, not on the service yet), "fijado" (kept on this device and
+// here), "local" (in the content cache) or "nube" (only on the service), and
+// `user.vemlo.fijado`, present ("1") on an item kept on this device: setting it keeps the
+// item (a folder: everything below it), removing it lets it go. Nothing else can be stored.
+//
+// `ls -l` asks for security and ACL attributes of every entry; any name outside Vemlo's is
+// answered "none" at once, with no lock and nothing allocated.
+#include <sys/xattr.h>
+
 #include <cstring>
 #include <string_view>
 
@@ -13,15 +20,18 @@ namespace {
 constexpr std::string_view prefijo = "user.vemlo.";
 constexpr std::string_view atributoId = "user.vemlo.id";
 constexpr std::string_view atributoEstado = "user.vemlo.estado";
+constexpr std::string_view atributoFijado = "user.vemlo.fijado";
 
-std::string estadoDe(Volumen::Estado& e, const Nodo& n) {
+std::string dondeEsta(Volumen::Estado& e, const Nodo& n) {
   if (!n.clave.empty()) return "pendiente";
-  return e.cache.tiene(n.id, n.version) ? "local" : "nube";
+  if (!e.cache.tiene(n.id, n.version)) return "nube";
+  return e.cache.protegido(n.id) ? "fijado" : "local";
 }
 
 std::optional<std::string> valorDe(Volumen::Estado& e, const Nodo& n, std::string_view nombre) {
   if (nombre == atributoId && !esLocal(n.id)) return n.id;
-  if (nombre == atributoEstado && !n.esCarpeta) return estadoDe(e, n);
+  if (nombre == atributoEstado && !n.esCarpeta) return dondeEsta(e, n);
+  if (nombre == atributoFijado && e.fijados.contiene(n.id)) return "1";
   return std::nullopt;
 }
 
@@ -33,7 +43,11 @@ void responder(Pedido& r, const std::string& valor, size_t tamano) {
 }
 
 void leerAtributo(fuse_req_t req, fuse_ino_t ino, const char* nombre, size_t tamano) {
-  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
+  if (!std::string_view(nombre).starts_with(prefijo)) {
+    ++estadoDe(req).llamadas[static_cast<std::size_t>(Llamada::getxattr)];
+    return static_cast<void>(fuse_reply_err(req, ENODATA));
+  }
+  atender(req, Llamada::getxattr, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto valor = valorDe(e, presente(e.arbol.porIno(ino)), nombre);
     if (!valor) fallaSistema(ENODATA);
     responder(*r, *valor, tamano);
@@ -42,28 +56,40 @@ void leerAtributo(fuse_req_t req, fuse_ino_t ino, const char* nombre, size_t tam
 
 // The names, each ended by a NUL.
 void listarAtributos(fuse_req_t req, fuse_ino_t ino, size_t tamano) {
-  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
+  atender(req, Llamada::listxattr, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto n = presente(e.arbol.porIno(ino));
     std::string nombres;
-    for (const auto nombre : {atributoId, atributoEstado})
+    for (const auto nombre : {atributoId, atributoEstado, atributoFijado})
       if (valorDe(e, n, nombre)) nombres.append(nombre).push_back('\0');
     responder(*r, nombres, tamano);
   });
 }
 
-// Vemlo's own are read-only; no other can be kept.
-void negarAtributo(fuse_req_t req, const char* nombre) {
-  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado&) {
-    r->error(std::string_view(nombre).starts_with(prefijo) ? EPERM : ENOTSUP);
+// Keeps the item on this device. A file not uploaded yet has no identifier to keep it by:
+// it is in the staging store anyway, and can be pinned once uploaded.
+void fijarAtributo(fuse_req_t req, fuse_ino_t ino, const char* nombre, const char*, size_t,
+                   int opciones) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
+    if (!std::string_view(nombre).starts_with(prefijo)) fallaSistema(ENOTSUP);
+    if (nombre != atributoFijado) fallaSistema(EPERM);
+    const auto n = presente(e.arbol.porIno(ino));
+    if (esLocal(n.id)) fallaSistema(EAGAIN);
+    const bool ya = e.fijados.contiene(n.id);
+    if ((opciones & XATTR_CREATE) && ya) fallaSistema(EEXIST);
+    if ((opciones & XATTR_REPLACE) && !ya) fallaSistema(ENODATA);
+    if (e.fijados.fijar(n.id)) e.timbre.tocar();
+    r->error(0);
   });
 }
 
-void fijarAtributo(fuse_req_t req, fuse_ino_t, const char* nombre, const char*, size_t, int) {
-  negarAtributo(req, nombre);
-}
-
-void quitarAtributo(fuse_req_t req, fuse_ino_t, const char* nombre) {
-  negarAtributo(req, nombre);
+void quitarAtributo(fuse_req_t req, fuse_ino_t ino, const char* nombre) {
+  atender(req, std::nullopt, [&](const Respuesta& r, Volumen::Estado& e) {
+    if (!std::string_view(nombre).starts_with(prefijo)) fallaSistema(ENOTSUP);
+    if (nombre != atributoFijado) fallaSistema(EPERM);
+    if (!e.fijados.soltar(presente(e.arbol.porIno(ino)).id)) fallaSistema(ENODATA);
+    e.timbre.tocar();
+    r->error(0);
+  });
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The inside of a Volumen, shared by its sources: the mount and its listings (volumen.cpp),
-// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp) and extended attributes
-// (volumen_atributos.cpp).
+// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp), extended attributes
+// (volumen_atributos.cpp) and the files kept on this device (volumen_fijados.cpp).
 //
 // Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's (then its
-// journal's) or the uploader's; the extension is never called, the kernel never notified and
-// the journal never waited for with any of them held.
+// journal's), the uploader's or the pins' (Fijados, Timbre: never with another held); the extension
+// is never called, the kernel never notified and the journal never waited for with any of them
+// held.
 //
 // A staging copy is in one of three states: written (open, or closed and waiting), on its way
 // (the uploader sends it), or handed over (its bytes became the content cache's file for the
@@ -35,6 +36,7 @@
 #include "contenidos.h"
 #include "descargas.h"
 #include "errores_fuse.h"
+#include "fijados.h"
 #include "finder/extension.h"
 #include "pedido.h"
 #include "pendientes.h"
@@ -49,10 +51,9 @@ namespace vemlo::finder::host {
 inline constexpr double vigenciaKernel = 3600.0;
 // A folder listed longer ago than this is listed again when it is opened.
 inline constexpr std::chrono::seconds vigenciaListado{45};
-inline constexpr std::uint64_t limiteCache = 8ull << 30;
 
 // Requests the kernel made, counted for the status query (and the benchmarks).
-enum class Llamada { lookup, getattr, readdir, open, read, write, total };
+enum class Llamada { lookup, getattr, readdir, open, read, write, getxattr, listxattr, total };
 
 // An open file: a cached copy (read only) or a staging copy (read and write).
 struct Abierto {
@@ -163,6 +164,11 @@ struct Volumen::Estado {
   void avisarLuego(std::vector<Aviso> avisos);
   void avisar(std::stop_token parar);  // the notifier thread's loop
 
+  // The pinning task's loop: a pass at the start and after each ring, until `parar`.
+  void mantenerFijados(std::stop_token parar);
+  // One pass: walks the pinned items, protects what fits and downloads what is missing.
+  void pasarFijados(std::stop_token parar);
+
   DominioRegistrado dominio;  // first: its identifier is checked before any folder is made
   std::filesystem::path punto;
   Vivos vivos;  // before everything that may hold a request
@@ -170,10 +176,12 @@ struct Volumen::Estado {
   Manijas<Listado> listados;
   ExtensionVemlo ext;
   Arbol arbol;
+  Fijados fijados;  // before the cache, which starts with the files it protects
   CacheContenidos cache;
   Descargas descargas;  // after the cache and the table, which their ends use
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
+  Timbre timbre;  // rings the pinning task
 
   mutable std::mutex candado;  // guards the four below, and every copy's hand-over
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key
@@ -188,6 +196,7 @@ struct Volumen::Estado {
   std::atomic<fuse_session*> sesion = nullptr;  // set by montar, cleared by desmontar
   std::jthread bucle;
   std::jthread avisador;
+  std::jthread fijador;     // the pinning task; stopped by pararTareas
   std::mutex candadoSenal;  // one change enumeration at a time; guards ancla
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
