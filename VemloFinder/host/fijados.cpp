@@ -111,11 +111,15 @@ void Timbre::tocar() {
   cambio_.notify_one();
 }
 
-bool Timbre::esperar(std::stop_token parar) {
+bool Timbre::esperar(std::stop_token parar, std::optional<std::chrono::seconds> plazo) {
   std::unique_lock bloqueo(candado_);
-  if (!cambio_.wait(bloqueo, parar, [this] { return sonado_; })) return false;
+  const auto sonado = [this] { return sonado_; };
+  if (plazo)
+    cambio_.wait_for(bloqueo, parar, *plazo, sonado);
+  else
+    cambio_.wait(bloqueo, parar, sonado);
   sonado_ = false;
-  return true;
+  return !parar.stop_requested();
 }
 
 }  // namespace vemlo::finder::host

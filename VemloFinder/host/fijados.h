@@ -6,10 +6,12 @@
 // under the cache limit. Timbre wakes that task. Each owns its lock; neither calls out.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stop_token>
 #include <string>
@@ -57,8 +59,9 @@ class Fijados {
 class Timbre {
  public:
   void tocar();
-  // True once rung (and takes the rings), false when `parar` was asked first.
-  bool esperar(std::stop_token parar);
+  // True once rung (and takes the rings) or, when given, once `plazo` passed; false when
+  // `parar` was asked first.
+  bool esperar(std::stop_token parar, std::optional<std::chrono::seconds> plazo = std::nullopt);
 
  private:
   std::mutex candado_;  // guards sonado_

@@ -3,7 +3,8 @@
 // the pinned files that fit under the cache limit and downloads those missing. Files already
 // here come first, so a new pin never pushes an older one out; what does not fit is reported.
 // Any change the host learns of while something is pinned rings the task again, so a new
-// version of a pinned file is fetched again after the signal or listing that brought it.
+// version of a pinned file is fetched again after the signal or listing that brought it; a
+// pass that failed somewhere (offline) is tried again after a pause.
 #include <future>
 
 #include "volumen_interno.h"
@@ -136,31 +137,40 @@ Plan planear(const std::vector<Fijo>& archivos, const CacheContenidos& cache) {
 }  // namespace
 
 void Volumen::Estado::mantenerFijados(std::stop_token parar) {
-  while (timbre.esperar(parar)) {
+  std::optional<std::chrono::seconds> plazo;
+  while (timbre.esperar(parar, plazo)) {
+    bool hecho = false;
     try {
-      pasarFijados(parar);
+      hecho = pasarFijados(parar);
     } catch (const std::exception&) {
-      // Offline or signed out: the next change or pin tries again.
+      // A cache or disk failure: tried again like an offline pass.
     }
+    plazo = hecho ? std::nullopt : std::optional(reintentoFijados);
   }
 }
 
-void Volumen::Estado::pasarFijados(std::stop_token parar) {
+bool Volumen::Estado::pasarFijados(std::stop_token parar) {
   Recorrido recorrido(*this, parar);
   for (const auto& id : fijados.todos()) recorrido.desde(id);
-  if (parar.stop_requested()) return;
+  if (parar.stop_requested()) return true;
   auto plan = planear(recorrido.archivos, cache);
   // A walk cut short (offline) lets nothing go that was kept.
   if (!recorrido.completo) plan.protegidos.merge(fijados.protegidos());
   fijados.proteger(plan.protegidos);  // stored first, so a restart keeps what is kept now
   cache.proteger(plan.protegidos);
   fijados.informar(plan.resumen);
+  bool hecho = recorrido.completo;
   for (const auto& n : plan.traer) {
-    if (parar.stop_requested() || !descargar(*this, n)) continue;
+    if (parar.stop_requested()) break;
+    if (!descargar(*this, n)) {
+      hecho = false;
+      continue;
+    }
     plan.resumen.bytes += tamanoDe(n);
     ++plan.resumen.archivos;
     fijados.informar(plan.resumen);
   }
+  return hecho;
 }
 
 }  // namespace vemlo::finder::host

@@ -51,6 +51,8 @@ namespace vemlo::finder::host {
 inline constexpr double vigenciaKernel = 3600.0;
 // A folder listed longer ago than this is listed again when it is opened.
 inline constexpr std::chrono::seconds vigenciaListado{45};
+// After a pass over the pinned items that could not do everything (offline), the next one.
+inline constexpr std::chrono::seconds reintentoFijados{10};
 
 // Requests the kernel made, counted for the status query (and the benchmarks).
 enum class Llamada { lookup, getattr, readdir, open, read, write, getxattr, listxattr, total };
@@ -164,10 +166,12 @@ struct Volumen::Estado {
   void avisarLuego(std::vector<Aviso> avisos);
   void avisar(std::stop_token parar);  // the notifier thread's loop
 
-  // The pinning task's loop: a pass at the start and after each ring, until `parar`.
+  // The pinning task's loop: a pass at the start and after each ring (or, after a pass that
+  // could not do everything, after a pause), until `parar`.
   void mantenerFijados(std::stop_token parar);
-  // One pass: walks the pinned items, protects what fits and downloads what is missing.
-  void pasarFijados(std::stop_token parar);
+  // One pass: walks the pinned items, protects what fits and downloads what is missing; false
+  // when an item, a listing or a download failed.
+  bool pasarFijados(std::stop_token parar);
 
   DominioRegistrado dominio;  // first: its identifier is checked before any folder is made
   std::filesystem::path punto;

@@ -1,8 +1,9 @@
 // Files kept on this device, through a real mount: pinning a folder by its extended attribute
 // fetches every file below it, which then outlives a squeeze of the cache limit and a restart
 // of the host (with no second download); unpinning lets them go; a new version of a pinned
-// file is fetched again after the change signal; a folder bigger than the limit is kept as
-// far as it fits, never at the cost of another pinned file; and the control requests.
+// file is fetched again after the change signal; a pin made offline is fetched once the
+// service is back; a folder bigger than the limit is kept as far as it fits, never at the cost
+// of another pinned file; and the control requests.
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -99,6 +100,16 @@ TEST_F(Fijados, UnaVersionNuevaSeDescargaTrasLaSenal) {
   EXPECT_TRUE(esperar([&] { return estadoDe(playa()) == "fijado"; }));
   EXPECT_EQ(tamanoDe(playa()), 10);
   EXPECT_EQ(leer(playa()), "otra playa");
+}
+
+TEST_F(Fijados, LoFijadoSinServicioLlegaCuandoVuelve) {
+  EXPECT_EQ(enMontaje("ls Fotos").texto, "montaña.png\nplaya.jpg\n");
+  ASSERT_EQ(servicio->detener(), 0);
+  ASSERT_EQ(setxattr(fotos().c_str(), fijado, "1", 1, 0), 0);
+  EXPECT_EQ(atributo(fotos(), fijado), "1");
+  EXPECT_EQ(estadoDe(playa()), "nube");
+  servicio->reanudar();
+  EXPECT_TRUE(esperar([&] { return ambasFijadas(); }, 60s));  // the next try, not a change
 }
 
 TEST_F(Fijados, UnaCarpetaMayorQueElLimiteSeFijaHastaDondeCabe) {
