@@ -118,4 +118,21 @@ std::optional<std::string> limitarCache(std::uint64_t bytes) {
   }
 }
 
+ItemEnCarpeta itemEn(const fs::path& ruta) {
+  if (ruta.native().find_first_of("\n\r") != std::string::npos)
+    throw RechazoDelAnfitrion("fueraDeCarpeta", "a path with a line break");
+  auto respuesta = pedirAlAnfitrion("item " + ruta.native());
+  if (respuesta.starts_with("error ")) {
+    respuesta.erase(0, 6);
+    const auto fin = respuesta.find_first_of(" \n");
+    throw RechazoDelAnfitrion(respuesta.substr(0, fin),
+                              fin == std::string::npos ? "" : respuesta.substr(fin + 1));
+  }
+  const auto item = json::parse(respuesta, nullptr, false);
+  if (!item.is_object() || !item.contains("id") || !item["id"].is_string())
+    throw std::runtime_error("vemlo-finder gave an answer that is not an item");
+  return {item.value("identifier", ""), item["id"].get<std::string>(), item.value("padre", ""),
+          item.value("carpeta", false), item.value("raiz", false)};
+}
+
 }  // namespace vemlo::finder

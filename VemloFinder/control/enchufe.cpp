@@ -12,7 +12,7 @@
 namespace vemlo::finder {
 namespace {
 
-constexpr std::size_t kLineaMaxima = 4096;
+constexpr std::size_t kLineaMaxima = 8192;  // a request naming a path of PATH_MAX fits
 
 }  // namespace
 
@@ -42,8 +42,11 @@ std::optional<std::string> leerLinea(int fd) {
     if (n == 0) break;
     linea.append(bloque, static_cast<std::size_t>(n));
   }
-  if (linea.empty()) return std::nullopt;
-  return linea.substr(0, linea.find('\n'));
+  const auto fin = linea.find('\n');
+  // A line cut at the limit is not the request that was sent (a shorter path, say): none.
+  if (linea.empty() || (fin == std::string::npos && linea.size() >= kLineaMaxima))
+    return std::nullopt;
+  return linea.substr(0, fin);
 }
 
 bool enviarTodo(int fd, std::string_view bytes) {

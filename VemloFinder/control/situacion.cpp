@@ -31,6 +31,9 @@ std::string situacionLegible(const json& entrada) {
     return tr("mounted; over 100,000 items, so changes below the folders past them are not seen",
               "montada; pasa de 100.000 elementos, así que no se ven los cambios bajo las "
               "carpetas que quedan más allá");
+  if (entrada.value("montado", false) && entrada.value("sinRed", false))
+    return tr("mounted, offline: what was known is shown and what is saved goes up later",
+              "montada, sin red: se ve lo que se conocía y lo que se guarde se sube después");
   if (entrada.value("montado", false)) return tr("mounted", "montada");
   if (!entrada.value("enabled", false)) return tr("off", "apagada");
   const auto motivo = motivoLegible(entrada);

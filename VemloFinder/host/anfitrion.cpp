@@ -18,8 +18,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "finder/indice.h"
 #include "finder/limite_cache.h"
 #include "motivos.h"
+#include "ubicacion.h"
 
 namespace vemlo::finder::host {
 namespace {
@@ -137,12 +139,22 @@ json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& 
                  {"puntoDeMontaje", punto.string()},
                  {"montado", montado},
                  {"sobreLimite", volumen && volumen->sobreLimite()},
+                 {"sinRed", montado && volumen->sinRed()},
                  {"motivo", std::move(motivo)},
                  {"detalle", std::move(detalle)},
                  {"pendientes", pendientesDe(volumen)},
                  {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
   if (volumen) estado["cache"] = cacheDe(*volumen);
   return estado;
+}
+
+// The service's own id of an item identifier ("a:" + id a file, "c:" + id a folder); empty
+// for the root.
+std::string idDelServicio(const std::string& identificador) {
+  const auto d = destino(identificador, {});
+  if (const auto* archivo = std::get_if<destinos::Fichero>(&d)) return archivo->id;
+  if (const auto* carpeta = std::get_if<destinos::Carpeta>(&d)) return carpeta->id;
+  return {};
 }
 
 }  // namespace
@@ -162,7 +174,10 @@ bool Despertador::esperar(int fd) const {
   return esperados[0].revents == 0;
 }
 
-Anfitrion::Anfitrion(Avisos avisos) : avisos_(std::move(avisos)) {}
+Anfitrion::Anfitrion(Avisos avisos)
+    : avisos_(std::move(avisos)), rutas_([this](bool satisfecho) {
+        if (satisfecho) probarYa();
+      }) {}
 
 Anfitrion::~Anfitrion() = default;
 
@@ -233,6 +248,16 @@ std::size_t Anfitrion::montados() const {
       std::ranges::count_if(volumenes, [](const auto& v) { return v && v->montado(); }));
 }
 
+void Anfitrion::probarYa() {
+  std::vector<std::shared_ptr<Volumen>> volumenes;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_) volumenes.push_back(entrada.volumen);
+  }
+  for (const auto& v : volumenes)
+    if (v) v->probarYa();
+}
+
 void Anfitrion::seguir(std::stop_token parar) {
   const auto archivo = archivoDeDominios();
   const Despertador despertador(parar);
@@ -287,6 +312,29 @@ std::shared_ptr<Volumen> Anfitrion::montadoDe(const std::string& identifier) con
   }
   if (!volumen || !volumen->montado()) throw Motivo("sinMontar", "not mounted");
   return volumen;
+}
+
+json Anfitrion::ubicar(const std::string& ruta) const {
+  std::vector<std::shared_ptr<Volumen>> montados;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_)
+      if (entrada.volumen && entrada.volumen->montado()) montados.push_back(entrada.volumen);
+  }
+  // Without the lock: each table has its own, and the status must still answer.
+  for (const auto& volumen : montados) {
+    const auto nombres = nombresBajo(volumen->punto(), ruta);
+    if (!nombres) continue;
+    const auto nodo = volumen->buscar(*nombres);
+    if (!nodo) throw Motivo("sinElemento", "no such item in the table");
+    if (esLocal(nodo->id)) throw Motivo("sinSubir", "not uploaded yet");
+    return {{"identifier", volumen->dominio().identifier},
+            {"id", idDelServicio(nodo->id)},
+            {"carpeta", nodo->esCarpeta},
+            {"padre", idDelServicio(nodo->padre)},
+            {"raiz", nodo->ino == FUSE_ROOT_ID}};
+  }
+  throw Motivo("fueraDeCarpeta", "not inside a mounted Vemlo folder");
 }
 
 json Anfitrion::estado() const {

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "finder/dominios.h"
+#include "vemlo/conectividad.h"
 #include "vemlo/descriptor.h"
 #include "volumen.h"
 
@@ -81,8 +82,19 @@ class Anfitrion {
   // Stores the content cache's limit and applies it to every domain.
   void limitarCache(std::uint64_t bytes);
 
+  // The item at an absolute path inside a mounted domain's folder: {"identifier" (the
+  // domain's), "id" and "padre" (the service's ids; "" for the
+  // root), "carpeta", "raiz"}. The path must be plain, as realpath gives it, and the
+  // item known to the table (its folder was listed). Fails with a Motivo: "fueraDeCarpeta"
+  // outside every mount, "sinElemento" for a name the table does not know, "sinSubir" for a
+  // file made here that the service does not have yet.
+  nlohmann::json ubicar(const std::string& ruta) const;
+
   // {"limiteCache": bytes, "dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje",
-  // "montado", "motivo" (a code, or null), "detalle" (its English detail, or null), "pendientes":
+  // "montado", "sobreLimite", "sinRed" (mounted, but the service could not be reached at the last
+  // try: the folder shows what the index and the cache hold, writes wait, and the host catches up
+  // by itself when the service answers), "motivo" (a code, or null), "detalle" (its English
+  // detail, or null), "pendientes":
   // [{"nombre", "padre", "id", "intentos", "ultimoFallo" (a code), "detenida"}],
   // "llamadas": {kind: count of the kernel's requests}, "cache": {"ocupados", "limite",
   // "fijados": {"ids": [pinned items], "archivos", "bytes", "sinSitio": [paths],
@@ -102,12 +114,15 @@ class Anfitrion {
   std::shared_ptr<Volumen> montadoDe(const std::string& identifier) const;
   void aplicarLimite(std::uint64_t bytes);
   std::size_t montados() const;
+  // A network path appeared: every offline domain probes its service now.
+  void probarYa();
 
   const Avisos avisos_;
   std::mutex sincronizando_;                  // one sincronizar at a time
   mutable std::mutex candado_;                // guards dominios_ and volumenes_
   std::vector<DominioRegistrado> dominios_;   // the registry as last read
   std::map<std::string, Entrada> volumenes_;  // by domain identifier
+  MonitorRutas rutas_;                        // last: its thread calls probarYa, so it stops first
 };
 
 }  // namespace vemlo::finder::host

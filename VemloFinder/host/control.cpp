@@ -100,6 +100,10 @@ std::string Control::responder(const std::string& linea) {
     if (linea == "estado")
       return anfitrion_.estado().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
              "\n";
+    if (linea.starts_with("item "))
+      return anfitrion_.ubicar(linea.substr(5))
+                 .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+             "\n";
     if (linea.starts_with("senal ")) {
       anfitrion_.senal(linea.substr(6));
       return "ok\n";

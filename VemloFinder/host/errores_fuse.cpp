@@ -1,4 +1,4 @@
-// Failures as errno values.
+// Failures as errno values, and the test for one file-provider error.
 #include "errores_fuse.h"
 
 #include <cerrno>
@@ -45,6 +45,16 @@ int errnoDe(std::exception_ptr fallo) {
                : EIO;
   } catch (...) {
     return EIO;
+  }
+}
+
+bool esErrorDeProveedor(std::exception_ptr fallo, fp::FileProviderCode codigo) {
+  try {
+    std::rethrow_exception(fallo);
+  } catch (const fp::Error& e) {
+    return e == fp::Error(codigo);
+  } catch (...) {
+    return false;
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <future>
 
+#include "errores_fuse.h"
 #include "finder/elemento.h"
 #include "motivos.h"
 #include "vemlo/error.h"
@@ -88,6 +89,16 @@ void Subidor::retener(const std::string& clave, std::function<void()> listo) {
   listo();
 }
 
+void Subidor::reintentarYa() {
+  std::lock_guard candado(candado_);
+  fallos_.clear();
+  const auto ahora = std::chrono::steady_clock::now();
+  decltype(cola_) yaMismo;
+  for (auto& [cuando, clave] : cola_) yaMismo.emplace(std::min(cuando, ahora), std::move(clave));
+  cola_.swap(yaMismo);
+  hay_.notify_all();
+}
+
 void Subidor::sacarDeLaCola(const std::string& clave) {
   std::erase_if(cola_, [&](const auto& par) { return par.second == clave; });
 }
@@ -148,6 +159,8 @@ Desenlace Subidor::subir(const std::string& clave, std::stop_token parar) {
   }
   if (parar.stop_requested()) return Desenlace::reintentar;
   const auto desenlace = desenlaceDe(error);
+  if (esErrorDeProveedor(error, fp::serverUnreachable) && avisos_.alNoAlcanzar)
+    avisos_.alNoAlcanzar();
   fallar(*pendiente, error, desenlace);
   return desenlace;
 }

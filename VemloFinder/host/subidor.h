@@ -38,6 +38,8 @@ class Subidor {
     // The service has another item of that name: the entry must take another name (in its
     // record too); it goes up again at once.
     std::function<void(const Pendiente&)> alChocar;
+    // An attempt could not reach the service (optional).
+    std::function<void()> alNoAlcanzar;
   };
 
   Subidor(Pendientes& pendientes, fp::ReplicatedExtension& ext, Avisos avisos, int hilos = 4);
@@ -56,6 +58,9 @@ class Subidor {
   // queue and `listo` runs; it stays held until the next `encolar`. For changes to an entry
   // that must not race its upload (a rename, a delete).
   void retener(const std::string& clave, std::function<void()> listo);
+  // The service answers again: every entry waiting out a pause goes now, in its order, and
+  // the pauses start from the shortest again.
+  void reintentarYa();
 
  private:
   void trabajar(std::stop_token parar);

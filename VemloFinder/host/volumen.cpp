@@ -1,6 +1,7 @@
 // A domain's mount: its FUSE session and loop, names, attributes and listings from the item
-// table (folders listed again through the extension when older than 45 seconds), and the
-// working set's changes pushed to the kernel's caches.
+// table (folders listed again through the extension when older than 45 seconds, or taken
+// from the index while the service cannot be reached), and the working set's changes pushed
+// to the kernel's caches.
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include "finder/limite_cache.h"
 #include "montajes.h"
 #include "motivos.h"
+#include "ubicacion.h"
 #include "vemlo/xdg.h"
 #include "volumen_interno.h"
 
@@ -55,16 +57,6 @@ std::shared_ptr<Coleccion> esperarColeccion(
   lanzar(coleccion);
   if (auto error = terminado->get_future().get()) std::rethrow_exception(error);
   return coleccion;
-}
-
-bool esErrorDeProveedor(std::exception_ptr e, fp::FileProviderCode code) {
-  try {
-    std::rethrow_exception(e);
-  } catch (const fp::Error& error) {
-    return error == fp::Error(code);
-  } catch (...) {
-    return false;
-  }
 }
 
 // The table's nodes answer names and attributes; `fresca` lists a folder first when needed.
@@ -198,6 +190,7 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
           .alSubir = [this](const Pendiente& p, std::uint64_t cambios,
                             const fp::Item& item) { alSubir(p, cambios, item); },
           .alChocar = [this](const Pendiente& p) { alChocar(p); },
+          .alNoAlcanzar = [this] { conexion.perdida(); },
       });
   for (const auto& p : pendientes.todos()) subidor->encolar(p.clave);
   fijador = std::jthread([this](std::stop_token parar) { mantenerFijados(parar); });
@@ -207,21 +200,32 @@ Volumen::Estado::~Estado() {
   pararTareas();
 }
 
-// The pinning task waits on the extension's tasks: asked to stop first, it is joined once
-// they are stopped (which ends what it waits for).
+// The watcher and the pinning task may be waiting for the extension: asked to stop first,
+// they are joined once its tasks are stopped (which ends what they wait for).
 void Volumen::Estado::pararTareas() {
+  vigia.request_stop();
   fijador.request_stop();
   subidor->detener();
   ext.tareas().detener();
+  if (vigia.joinable()) vigia.join();
   if (fijador.joinable()) fijador.join();
 }
 
 void Volumen::Estado::conRaiz(std::function<void(std::exception_ptr)> luego) {
   if (raizConocida) return luego(nullptr);
+  if (conexion.sinRed()) {
+    raizSinRed();
+    return luego(nullptr);
+  }
   // The root's rights (a read-only company) come with its item, not with any listing.
   ext.item(fp::rootContainer,
            [this, luego = std::move(luego)](fp::ItemPtr raiz, std::exception_ptr e) {
+             if (e && noAlcanzo(e)) {
+               raizSinRed();
+               return luego(nullptr);
+             }
              if (e) return luego(e);
+             conexion.alcanzada();
              arbol.fijarCapacidades(FUSE_ROOT_ID, raiz->capabilities());
              raizConocida = true;
              luego(nullptr);
@@ -229,19 +233,27 @@ void Volumen::Estado::conRaiz(std::function<void(std::exception_ptr)> luego) {
 }
 
 void Volumen::Estado::listar(const Nodo& carpeta, std::function<void(std::exception_ptr)> luego) {
+  if (conexion.sinRed()) {
+    listarConocidos(carpeta);
+    return luego(nullptr);
+  }
   if (carpeta.ino == FUSE_ROOT_ID && !raizConocida) {
     return conRaiz([this, carpeta, luego = std::move(luego)](std::exception_ptr e) {
       if (e) return luego(e);
       listar(carpeta, luego);
     });
   }
-  auto coleccion =
-      std::make_shared<Coleccion>([this, id = carpeta.id, ino = carpeta.ino,
-                                   luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
-        // Offline, a folder listed before still lists what is known of it.
-        if (e && esErrorDeProveedor(e, fp::serverUnreachable) && arbol.listada(ino))
+  auto coleccion = std::make_shared<Coleccion>(
+      [this, carpeta, luego = std::move(luego)](Coleccion& c, std::exception_ptr e) {
+        // Offline, a folder lists what is known of it.
+        if (e && noAlcanzo(e)) {
+          listarConocidos(carpeta);
           return luego(nullptr);
-        if (!e) avisarLuego(arbol.fijarHijos(id, c.items));
+        }
+        if (!e) {
+          conexion.alcanzada();
+          avisarLuego(arbol.fijarHijos(carpeta.id, c.items));
+        }
         luego(e);
       });
   ext.enumerator(carpeta.id)->enumerateItems(coleccion, {});
@@ -366,6 +378,7 @@ void Volumen::montar() {
   e_->sesion = sesion;
   ampliarLecturaAnticipada(e_->punto, 1024);  // where allowed (root); else the kernel's 128 KiB
   e_->avisador = std::jthread([e = e_.get()](std::stop_token parar) { e->avisar(parar); });
+  e_->vigia = std::jthread([e = e_.get()](std::stop_token parar) { e->vigilar(parar); });
   e_->bucle = std::jthread([sesion] {
     auto* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_max_threads(config, 8);
@@ -402,35 +415,51 @@ bool Volumen::sobreLimite() const {
   return e_->ext.sobreLimite();
 }
 
+bool Volumen::sinRed() const {
+  return e_->conexion.sinRed();
+}
+
+void Volumen::probarYa() {
+  e_->conexion.probarYa();
+}
+
 void Volumen::senal() {
-  auto& e = *e_;
-  std::lock_guard turno(e.candadoSenal);
+  for (const auto& [antes, despues] : e_->ponerseAlDia()) e_->avisarKernel(antes, despues);
+}
+
+std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   std::shared_ptr<Coleccion> c;
   bool completa = false;
   try {
     c = esperarColeccion([&](auto col) {
-      e.ext.enumerator(fp::workingSet)
-          ->enumerateChanges(col, e.ancla.value_or(fp::SyncAnchor{"0"}));
+      ext.enumerator(fp::workingSet)->enumerateChanges(col, ancla.value_or(fp::SyncAnchor{"0"}));
     });
   } catch (...) {
     if (!esErrorDeProveedor(std::current_exception(), fp::syncAnchorExpired)) throw;
     c = esperarColeccion(
-        [&](auto col) { e.ext.enumerator(fp::workingSet)->enumerateItems(col, {}); });
+        [&](auto col) { ext.enumerator(fp::workingSet)->enumerateItems(col, {}); });
     completa = true;
   }
+  std::vector<Aviso> avisosDelServicio;
   std::unordered_map<std::string, bool> vistos;
   for (const auto& item : c->items) {
     vistos[item->itemIdentifier()] = true;
-    const auto antes = e.arbol.porId(item->itemIdentifier());
-    e.avisarKernel(antes && antes->presente ? antes : std::nullopt, e.arbol.aplicar(*item));
+    const auto antes = arbol.porId(item->itemIdentifier());
+    avisosDelServicio.emplace_back(antes && antes->presente ? antes : std::nullopt,
+                                   arbol.aplicar(*item));
   }
   if (completa) {
-    for (const auto& id : e.arbol.idsDelServicio())
+    for (const auto& id : arbol.idsDelServicio())
       if (!vistos.contains(id)) c->borrados.push_back(id);
-    e.ancla = e.ext.indice().ancla();
+    ancla = ext.indice().ancla();
   }
-  for (const auto& id : c->borrados) e.avisarKernel(e.arbol.quitar(id), std::nullopt);
-  if (c->ancla) e.ancla = c->ancla;
+  for (const auto& id : c->borrados) avisosDelServicio.emplace_back(arbol.quitar(id), std::nullopt);
+  if (c->ancla) ancla = c->ancla;
+  return avisosDelServicio;
+}
+
+std::optional<Nodo> Volumen::buscar(const std::vector<std::string>& nombres) const {
+  return nodoPorNombres(e_->arbol, nombres);
 }
 
 std::vector<Pendiente> Volumen::pendientes() const {

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "arbol.h"
 #include "fijados.h"
 #include "finder/dominios.h"
 #include "pendientes.h"
@@ -30,10 +32,19 @@ class Volumen {
   bool montado() const;
   // Whether the last crawl stopped at the record limit before seeing the whole company.
   bool sobreLimite() const;
+  // Whether the service could not be reached at the last try (the mount then serves what
+  // the index and the content cache hold, and queues what is written).
+  bool sinRed() const;
+  // The device has a network path again: offline, the service is probed now.
+  void probarYa();
 
   // Runs the working set's change enumeration and hands what changed to the kernel's
-  // caches. Blocks until done; fails with the mapped error of the enumeration.
+  // caches. Blocks until done; fails with the mapped error of the enumeration. Offline, the
+  // host runs it by itself once the service answers again.
   void senal();
+
+  // The item the table knows at these names under the mount point (none: the root).
+  std::optional<Nodo> buscar(const std::vector<std::string>& nombres) const;
 
   // What waits to reach the service, oldest first.
   std::vector<Pendiente> pendientes() const;

@@ -42,6 +42,8 @@ void alTerminar(Volumen::Estado& e, const std::string& id, const std::shared_ptr
       fallo = std::current_exception();
     }
   }
+  if (fallo && !e.noAlcanzo(fallo)) e.conexion.alcanzada();
+  if (!fallo) e.conexion.alcanzada();
   e.descargas.quitar(id, d.get());
   if (!guardado) dejarLoLlegado(e, id, *d);
   d->terminar(fallo, guardado);

@@ -1,11 +1,12 @@
 // The inside of a Volumen, shared by its sources: the mount and its listings (volumen.cpp),
-// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp), extended attributes
-// (volumen_atributos.cpp) and the files kept on this device (volumen_fijados.cpp).
+// file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp), the time without the
+// service (volumen_red.cpp), extended attributes (volumen_atributos.cpp) and the files kept
+// on this device (volumen_fijados.cpp).
 //
-// Lock order: a Volumen's own candado, then the Arbol's, the cache's, the store's (then its
-// journal's), the uploader's or the pins' (Fijados, Timbre: never with another held); the extension
-// is never called, the kernel never notified and the journal never waited for with any of them
-// held.
+// Lock order: candadoSenal first; then a Volumen's own candado, then the Arbol's, the cache's,
+// the store's (then its journal's) or the uploader's; the extension is never called, the
+// kernel never notified and the journal never waited for with any of them but candadoSenal
+// held. The Conexion's lock is taken alone, and so are the pins' (Fijados, Timbre).
 //
 // A staging copy is in one of three states: written (open, or closed and waiting), on its way
 // (the uploader sends it), or handed over (its bytes became the content cache's file for the
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "arbol.h"
+#include "conexion.h"
 #include "contenidos.h"
 #include "descargas.h"
 #include "errores_fuse.h"
@@ -45,6 +47,10 @@
 #include "volumen.h"
 
 namespace vemlo::finder::host {
+
+// Offline, the service is probed again after these pauses, each twice the last.
+inline constexpr std::chrono::seconds primeraPausa{1};
+inline constexpr std::chrono::seconds mayorPausa{30};
 
 // How long the kernel may keep names and attributes: the host pushes every change it learns
 // of, so the table is the authority.
@@ -117,8 +123,23 @@ struct Volumen::Estado {
   // Runs `luego` once the folder's listing is fresh (at once when it is).
   void fresca(fuse_ino_t carpeta, std::function<void(std::exception_ptr)> luego);
   // Runs `luego` once the root's rights are known (a read-only company's root is read-only
-  // from the first look).
+  // from the first look); offline, as the index shows them.
   void conRaiz(std::function<void(std::exception_ptr)> luego);
+
+  // Offline: a folder not listed yet in this run takes its items from the index; the root
+  // takes the rights its items there show.
+  void listarConocidos(const Nodo& carpeta);
+  void raizSinRed();
+  // True, having noted the service as missing, when `fallo` is that it could not be reached.
+  bool noAlcanzo(std::exception_ptr fallo);
+  // Runs the working set's change enumeration and applies it to the table; gives what the
+  // kernel must hear of. The service answering (even with a refusal) ends a time offline,
+  // and the uploads waiting out a pause go at once. Fails as the enumeration did.
+  std::vector<Aviso> ponerseAlDia();
+  std::vector<Aviso> cambiosDelServicio();  // with candadoSenal held
+  // The watcher thread: offline, it probes the service with growing pauses (the probe is the
+  // catch-up itself), and it catches up as soon as any request reaches the service again.
+  void vigilar(std::stop_token parar);
   struct stat atributos(const Nodo& n) const;
   fuse_entry_param entrada(const Nodo& n) const;
   void responderEntrada(Pedido& pedido, const std::optional<Nodo>& n) const;
@@ -200,10 +221,13 @@ struct Volumen::Estado {
   std::atomic<fuse_session*> sesion = nullptr;  // set by montar, cleared by desmontar
   std::jthread bucle;
   std::jthread avisador;
+  Conexion conexion;
+  std::jthread vigia;       // started by montar, stopped by pararTareas
   std::jthread fijador;     // the pinning task; stopped by pararTareas
   std::mutex candadoSenal;  // one change enumeration at a time; guards ancla
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
+  std::atomic<bool> raizDelIndice = false;  // offline, the root took the index's rights
   std::array<std::atomic<std::uint64_t>, static_cast<std::size_t>(Llamada::total)> llamadas{};
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -144,8 +145,101 @@ TEST(Indice, SobreviveAlReinicioYNoLeeOtroDominio) {
 
   std::ifstream entrada(rutaDe("org1"));
   const auto json = nlohmann::json::parse(entrada);
-  EXPECT_EQ(json.at("fichas").at("a:2").at("tamano"), 10);
+  EXPECT_EQ(json.at("fichas").at("a:1").at("tamano"), 10);
   EXPECT_EQ(json.size(), 2u);
+}
+
+fs::path diarioDe(const std::string& dominio) {
+  return fs::path(rutaDe(dominio)).replace_extension(".diario");
+}
+
+std::string leido(const fs::path& ruta) {
+  std::ifstream entrada(ruta);
+  return {std::istreambuf_iterator<char>(entrada), {}};
+}
+
+TEST(Indice, LasNotasSeAnadenSinReescribirElArchivo) {
+  {
+    Indice indice("org1");
+    indice.reemplazar({{"a:1", archivo("a:1", "uno")}, {"a:2", archivo("a:2", "dos")}});
+    const auto archivoAntes = leido(rutaDe("org1"));
+    indice.anotar({archivo("a:3", "tres"), archivo("a:1", "uno", 20)});
+    indice.quitar("a:2");
+    indice.anotar({archivo("a:1", "uno", 30)});
+    EXPECT_EQ(leido(rutaDe("org1")), archivoAntes);
+  }
+  const Indice otra("org1");
+  EXPECT_EQ(otra.consultar("a:1"), archivo("a:1", "uno", 30));
+  EXPECT_FALSE(otra.consultar("a:2"));
+  EXPECT_EQ(otra.consultar("a:3"), archivo("a:3", "tres"));
+  EXPECT_EQ(otra.generacion(), 1);
+}
+
+// A journal as a crash or a disk can leave it: what is read of it, and that notes made after
+// the next start are read too.
+struct CasoDiario {
+  std::string nombre;
+  std::function<std::string(const std::string&)> estropear;
+  bool tieneDos;  // the record noted before the damage
+};
+
+class DiarioEstropeado : public testing::TestWithParam<CasoDiario> {};
+
+TEST_P(DiarioEstropeado, LeeLoSanoYSigueAnotando) {
+  {
+    Indice indice("org1");
+    indice.reemplazar({{"a:1", archivo("a:1", "uno")}});
+    indice.anotar({archivo("a:2", "dos")});
+    indice.anotar({archivo("a:3", "tres")});
+  }
+  const auto estropeado = GetParam().estropear(leido(diarioDe("org1")));
+  std::ofstream(diarioDe("org1"), std::ios::trunc) << estropeado;
+  {
+    Indice indice("org1");
+    EXPECT_EQ(indice.consultar("a:1"), archivo("a:1", "uno"));
+    EXPECT_EQ(indice.consultar("a:2").has_value(), GetParam().tieneDos);
+    EXPECT_FALSE(indice.consultar("a:3"));
+    indice.anotar({archivo("a:4", "cuatro")});
+  }
+  const Indice otra("org1");
+  EXPECT_EQ(otra.consultar("a:2").has_value(), GetParam().tieneDos);
+  EXPECT_EQ(otra.consultar("a:4"), archivo("a:4", "cuatro"));
+}
+
+std::string sinUltima(const std::string& texto) {
+  return texto.substr(0, texto.rfind('\n', texto.size() - 2) + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formas, DiarioEstropeado,
+    testing::Values(
+        CasoDiario{"UltimaCortada", [](const std::string& t) { return t.substr(0, t.size() - 5); },
+                   true},
+        CasoDiario{"BasuraEnMedio",
+                   [](const std::string& t) {
+                     const auto resto = t.substr(sinUltima(t).size());
+                     return sinUltima(t) + "{\"ficha\":{}}\n" + resto;
+                   },
+                   true},
+        CasoDiario{"CerosAlFinal",
+                   [](const std::string& t) { return sinUltima(t) + std::string(40, '\0'); }, true},
+        CasoDiario{"DeOtraGeneracion",
+                   [](const std::string& t) { return "{\"base\":7}" + t.substr(t.find('\n')); },
+                   false},
+        CasoDiario{"Vacio", [](const std::string&) { return std::string(); }, false}),
+    [](const auto& info) { return info.param.nombre; });
+
+TEST(Indice, ElDiarioSeVuelcaAlArchivoCuandoCrece) {
+  {
+    Indice indice("org1");
+    indice.reemplazar({{"a:0", archivo("a:0", "cero")}});
+    for (int i = 0; i < 20000; ++i) indice.anotar({archivo("a:1", "uno", i)});
+    EXPECT_LT(fs::file_size(diarioDe("org1")), 1u << 20);
+    EXPECT_GT(fs::file_size(diarioDe("org1")), 0u);
+  }
+  const Indice otra("org1");
+  EXPECT_EQ(otra.consultar("a:1"), archivo("a:1", "uno", 19999));
+  EXPECT_EQ(otra.consultar("a:0"), archivo("a:0", "cero"));
 }
 
 TEST(Indice, SinCambiosSoloGuardaLaGeneracion) {

@@ -63,6 +63,21 @@ Foto ExtensionVemlo::recorrer(std::stop_token parar) {
   return foto;
 }
 
+std::vector<fp::ItemPtr> ExtensionVemlo::conocidos(const fp::ItemIdentifier& contenedor) const {
+  std::vector<fp::ItemPtr> items;
+  if (contenedor == fp::trashContainer || contenedor == fp::workingSet) return items;
+  for (auto& ficha : indice_.hijosDe(contenedor))
+    items.push_back(std::make_shared<Elemento>(std::move(ficha)));
+  return items;
+}
+
+fp::ItemPtr ExtensionVemlo::raizConocida() const {
+  const auto hijos = indice_.hijosDe(fp::rootContainer);
+  if (hijos.empty()) return nullptr;
+  // A folder view gives all its items the person's role in it, so any item tells the root's.
+  return std::make_shared<Elemento>(fichaRaiz(hijos.front().editable));
+}
+
 fp::ProgressPtr ExtensionVemlo::item(const fp::ItemIdentifier& id, fp::ItemCompletion completar) {
   auto progreso = std::make_shared<fp::Progress>();
   tareas_.lanzar(progreso, [this, id, completar = std::move(completar)](std::stop_token parar) {

@@ -25,6 +25,14 @@ struct Guardado {
   Fichas fichas;
 };
 
+// A journal line: the first names the generation of the file it applies to, each other one
+// record noted or one identifier removed.
+struct Linea {
+  std::optional<std::int64_t> base;
+  std::optional<Ficha> ficha;
+  std::optional<std::string> quitar;
+};
+
 }  // namespace
 }  // namespace finder
 
@@ -37,6 +45,9 @@ template <> inline constexpr auto campos<finder::Ficha> = std::tuple{
 template <> inline constexpr auto campos<finder::Guardado> = std::tuple{
     Campo{"generacion", &finder::Guardado::generacion},
     Campo{"fichas", &finder::Guardado::fichas}};
+template <> inline constexpr auto campos<finder::Linea> = std::tuple{
+    Campo{"base", &finder::Linea::base}, Campo{"ficha", &finder::Linea::ficha},
+    Campo{"quitar", &finder::Linea::quitar}};
 // clang-format on
 
 namespace finder {
@@ -133,6 +144,52 @@ std::int64_t generacionSuelta(const std::filesystem::path& indice) {
   }
 }
 
+// The journal of the records noted since the file was written, beside it.
+std::filesystem::path rutaDelDiario(const std::filesystem::path& indice) {
+  return std::filesystem::path(indice).replace_extension(".diario");
+}
+
+// The journal grows to the file's size (at least 1 MiB) before the file is written again.
+constexpr std::uint64_t diarioMinimo = 1 << 20;
+
+std::string cabecera(std::int64_t generacion) {
+  std::string linea = "{\"base\":";
+  entero(linea, generacion);
+  return linea += "}\n";
+}
+
+std::string lineaDeFicha(const Ficha& f) {
+  std::string linea = "{\"ficha\":";
+  ficha(linea, f);
+  return linea += "}\n";
+}
+
+std::string lineaDeQuitar(const std::string& id) {
+  std::string linea = "{\"quitar\":";
+  texto(linea, id);
+  return linea += "}\n";
+}
+
+// The journal's lines after the first, applied in order; false at the first line that is cut
+// short or not a line of the journal.
+bool aplicarDiario(std::string_view texto, Fichas& fichas) {
+  while (!texto.empty()) {
+    const auto fin = texto.find('\n');
+    if (fin == std::string_view::npos) return false;
+    Linea linea;
+    try {
+      leerJson(texto.substr(0, fin), linea);
+    } catch (const ErrorDecodificacion&) {
+      return false;
+    }
+    if (linea.ficha) fichas.insert_or_assign(linea.ficha->id, std::move(*linea.ficha));
+    if (linea.quitar) fichas.erase(*linea.quitar);
+    if (!linea.ficha && !linea.quitar) return false;
+    texto.remove_prefix(fin + 1);
+  }
+  return true;
+}
+
 // Whether a cut crawl left the record's folder unvisited: the folder is in the snapshot but
 // was not fetched, or is an old record kept for the same reason.
 bool sinVisitar(const Fichas& viejas, const Fichas& foto, const Recorte& recorte,
@@ -204,9 +261,29 @@ Indice::Indice(const std::string& dominio) : archivo_(rutaDelIndice(dominio)) {
   if (!texto) return;
   auto guardado = decodificarGuardado(*texto);
   if (!guardado) return;
+  generacionDelArchivo_ = guardado->first;
+  bytesDelArchivo_ = texto->size();
   generacion_ = std::max(guardado->first, generacionSuelta(*archivo_));
   fichas_ = std::move(guardado->second);
   tieneFoto_ = true;
+  leerDiario();
+}
+
+// Applies the journal when it was written over this file. One that is not (a crash between
+// writing the file and starting its journal) is left to be replaced at the first note; one
+// damaged part-way is folded into the file at once, since lines appended after the damage
+// would never be read.
+void Indice::leerDiario() {
+  std::optional<std::string> texto;
+  try {
+    texto = leerSiHay(rutaDelDiario(*archivo_));
+  } catch (const std::filesystem::filesystem_error&) {
+    return;
+  }
+  const auto primera = cabecera(*generacionDelArchivo_);
+  if (!texto || !texto->starts_with(primera)) return;
+  bytesDelDiario_ = texto->size();
+  if (!aplicarDiario(std::string_view(*texto).substr(primera.size()), fichas_)) grabar();
 }
 
 std::optional<Ficha> Indice::consultar(const std::string& id) const {
@@ -218,17 +295,14 @@ std::optional<Ficha> Indice::consultar(const std::string& id) const {
 
 void Indice::anotar(const std::vector<Ficha>& fichas) {
   std::lock_guard candado(candado_);
-  bool cambio = false;
+  std::string lineas;
   for (const auto& f : fichas) {
     auto [pos, nueva] = fichas_.try_emplace(f.id, f);
-    if (nueva || pos->second == f) {
-      cambio = cambio || nueva;
-      continue;
-    }
+    if (!nueva && pos->second == f) continue;
     pos->second = f;
-    cambio = true;
+    lineas += lineaDeFicha(f);
   }
-  if (cambio) grabar();
+  if (!lineas.empty()) anexar(lineas);
 }
 
 // The old records the snapshot lacks are gone, unless a cut crawl never visited their folder:
@@ -270,7 +344,7 @@ Cambios Indice::reemplazar(Fichas foto, const Recorte& recorte) {
 
 void Indice::quitar(const std::string& id) {
   std::lock_guard candado(candado_);
-  if (fichas_.erase(id)) grabar();
+  if (fichas_.erase(id)) anexar(lineaDeQuitar(id));
 }
 
 std::vector<Ficha> Indice::todas() const {
@@ -278,6 +352,14 @@ std::vector<Ficha> Indice::todas() const {
   std::vector<Ficha> lista;
   lista.reserve(fichas_.size());
   for (const auto& [id, f] : fichas_) lista.push_back(f);
+  return lista;
+}
+
+std::vector<Ficha> Indice::hijosDe(const std::string& padre) const {
+  std::lock_guard candado(candado_);
+  std::vector<Ficha> lista;
+  for (const auto& [id, f] : fichas_)
+    if (f.padre == padre && f.id != padre) lista.push_back(f);
   return lista;
 }
 
@@ -296,12 +378,41 @@ fp::SyncAnchor Indice::ancla() const {
 }
 
 // The file is a cache of what the service says: a failed write costs only a longer start.
-void Indice::grabar() const {
+// The old journal goes first (and durably), so that it is never applied over the new file.
+void Indice::grabar() {
   if (!archivo_) return;
+  bytesDelDiario_ = 0;
   try {
-    vemlo::reemplazar(*archivo_, codificarGuardado(generacion_, fichas_), Durabilidad::datos);
+    const auto diario = rutaDelDiario(*archivo_);
+    if (std::filesystem::remove(diario)) sincronizar(archivo_->parent_path());
+    const auto texto = codificarGuardado(generacion_, fichas_);
+    vemlo::reemplazar(*archivo_, texto, Durabilidad::datos);
+    generacionDelArchivo_ = generacion_;
+    bytesDelArchivo_ = texto.size();
+    const auto primera = cabecera(generacion_);
+    vemlo::reemplazar(diario, primera, Durabilidad::ninguna);
+    bytesDelDiario_ = primera.size();
   } catch (const std::filesystem::filesystem_error&) {
   }
+}
+
+// Appends to the journal; without one that belongs to the file (none yet, or a failed
+// append), the file is written whole instead. A journal grown past the file is folded into it.
+void Indice::anexar(const std::string& lineas) {
+  if (!archivo_) return;
+  if (bytesDelDiario_ == 0) return grabar();
+  try {
+    const auto ruta = rutaDelDiario(*archivo_);
+    const Descriptor fd(::open(ruta.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd)
+      throw std::filesystem::filesystem_error("open", ruta,
+                                              std::error_code(errno, std::generic_category()));
+    escribirTodo(fd.get(), lineas, ruta);
+    bytesDelDiario_ += lineas.size();
+  } catch (const std::filesystem::filesystem_error&) {
+    return grabar();
+  }
+  if (bytesDelDiario_ > std::max<std::uint64_t>(diarioMinimo, bytesDelArchivo_)) grabar();
 }
 
 // The records are on disk as they are: only the generation moved, a few bytes written durably.

@@ -2,6 +2,7 @@
 // remove, and share links. Lists print a table, or with --json the service's records.
 #include <memory>
 
+#include "enlace_local.h"
 #include "fallos.h"
 #include "ordenes.h"
 #include "rutas.h"
@@ -16,6 +17,7 @@ struct DatosLista {
   std::string texto;  // what to search for, or the path
   bool medios = false;
   int dias = 7;
+  bool copiar = false;  // share --copy: the path is one inside a Vemlo folder
 };
 
 template <class T>
@@ -132,6 +134,7 @@ int desmarcar(const DatosLista& datos, Contexto& contexto) {
 
 // Prints only the link, so that scripts can take it as it is.
 int compartir(const DatosLista& datos, Contexto& contexto) {
+  if (datos.copiar) return copiarEnlace(datos.texto, datos.dias, contexto);
   const auto elemento =
       Rutas(contexto.api(), contexto.empresa(), contexto.parar()).buscar(datos.texto);
   if (elemento.ruta == "/")
@@ -201,6 +204,10 @@ void ordenesDeListas(CLI::App& app, Ordenes& ordenes) {
                      "Días que funciona el enlace (de 1 a 30; 7 si falta)"))
       ->check(CLI::Range(1, 30))
       ->option_text(tr("DAYS", "DÍAS"));
+  sub->add_flag("--copy", datos->copiar,
+                tr("PATH is a file in a Vemlo folder; also copy the link to the clipboard",
+                   "RUTA es un archivo de una carpeta Vemlo; copiar también el enlace al "
+                   "portapapeles"));
 }
 
 }  // namespace vemlo::cli

@@ -93,6 +93,16 @@ const std::map<std::string_view, Frases, std::less<>>& tabla() {
       {"sinCarpeta",
        {"There's no Vemlo folder for that company.", "No hay carpeta Vemlo para esa empresa."}},
       {"sinMontar", {"That Vemlo folder isn't mounted.", "Esa carpeta Vemlo no está montada."}},
+      {"fueraDeCarpeta",
+       {"That isn't inside a Vemlo folder.", "Eso no está dentro de una carpeta Vemlo."}},
+      {"sinElemento",
+       {"The Vemlo folder doesn't show that item. Check the name, or open its folder and try "
+        "again.",
+        "La carpeta Vemlo no muestra ese elemento. Revisa el nombre, o abre su carpeta e "
+        "inténtalo otra vez."}},
+      {"sinSubir",
+       {"That file hasn't reached Vemlo yet. Try again once it's uploaded.",
+        "Ese archivo aún no ha llegado a Vemlo. Inténtalo otra vez cuando se haya subido."}},
       {"disco",
        {"There's no space left on this computer's disk.",
         "No queda espacio en el disco de este equipo."}},

@@ -1,6 +1,7 @@
 // The Files section: toolbar, search, breadcrumbs and the folder's items.
 #include "explorador.h"
 
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -9,6 +10,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 #include "acciones.h"
 #include "contenido.h"
@@ -42,6 +46,7 @@ Explorador::Explorador(Estado& estado, QWidget* padre)
   connect(contenido_, &Contenido::activado, this, &Explorador::activar);
   contenido_->ponerAcciones([this](const Item& item) { return acciones(item); });
   connect(&carpeta_, &Carpeta::vistaCambio, this, &Explorador::ponerVista);
+  connect(&carpeta_, &Carpeta::vistaCambio, this, &Explorador::seleccionarPendiente);
   connect(&carpeta_, &Carpeta::carpetaIdCambio, this, [this] {
     emit carpetaAbierta(QString::fromStdString(carpeta_.carpetaId().value_or("")));
   });
@@ -113,6 +118,25 @@ QWidget* Explorador::barra() {
 
 void Explorador::abrirCarpeta(std::optional<std::string> carpetaId) {
   carpeta_.abrir(std::move(carpetaId));
+}
+
+void Explorador::seleccionar(const std::string& id) {
+  busqueda_->clear();
+  porSeleccionar_ = id;
+}
+
+// Each listing replaces the model, so the selection is made after the view took it.
+void Explorador::seleccionarPendiente() {
+  if (!porSeleccionar_) return;
+  const auto id = *std::exchange(porSeleccionar_, std::nullopt);
+  const auto& items = carpeta_.modelo().items();
+  const auto pos = std::ranges::find(items, id, &Item::id);
+  if (pos == items.end() || contenido_->modelo() != &carpeta_.modelo()) return;
+  const auto indice = carpeta_.modelo().index(static_cast<int>(pos - items.begin()), 0);
+  auto* vista = contenido_->vista();
+  vista->setCurrentIndex(indice);
+  vista->scrollTo(indice);
+  vista->setFocus(Qt::OtherFocusReason);
 }
 
 void Explorador::atras() {

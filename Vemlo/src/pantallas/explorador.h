@@ -32,6 +32,8 @@ class Explorador : public QWidget {
   ~Explorador() override;
   // Shows `carpetaId`; none is the company's root.
   void abrirCarpeta(std::optional<std::string> carpetaId);
+  // Selects the item `id` when the folder's next listing comes (the one asked for last).
+  void seleccionar(const std::string& id);
 
   Carpeta& carpeta() { return carpeta_; }
   Contenido* contenido() const { return contenido_; }
@@ -56,14 +58,16 @@ class Explorador : public QWidget {
   void nuevaCarpeta();
   void buscar();
   void ponerVista();
+  void seleccionarPendiente();
   void ponerCuadricula(bool cuadricula);
 
   Estado& estado_;
   Carpeta carpeta_;
   ModeloItems resultados_;
   bool buscando_ = false;
-  std::uint64_t busquedas_ = 0;  // only the latest search is applied
-  std::stop_source parar_;       // the search under way
+  std::optional<std::string> porSeleccionar_;  // an item to select once listed
+  std::uint64_t busquedas_ = 0;                // only the latest search is applied
+  std::stop_source parar_;                     // the search under way
   QLineEdit* busqueda_ = nullptr;
   QTimer* espera_ = nullptr;
   QToolButton* cuadricula_ = nullptr;

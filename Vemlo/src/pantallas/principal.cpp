@@ -172,6 +172,11 @@ void Principal::abrirCarpeta(std::optional<std::string> carpetaId) {
   if (auto* explorador = qobject_cast<Explorador*>(detalle_)) explorador->abrirCarpeta(carpeta_);
 }
 
+void Principal::mostrarItem(std::optional<std::string> carpetaId, const std::string& itemId) {
+  abrirCarpeta(std::move(carpetaId));
+  if (auto* explorador = qobject_cast<Explorador*>(detalle_)) explorador->seleccionar(itemId);
+}
+
 // Each section's screen is made when shown, so that it loads on appearance.
 void Principal::mostrarDetalle() {
   auto* nuevo = crearDetalle();

@@ -31,6 +31,8 @@ class Principal : public QWidget {
   void elegirSeccion(Seccion seccion);
   // Files, on `carpetaId` (none: the company's root).
   void abrirCarpeta(std::optional<std::string> carpetaId);
+  // Files, on `carpetaId`, with the item `itemId` selected once the folder is listed.
+  void mostrarItem(std::optional<std::string> carpetaId, const std::string& itemId);
   // The section's screen shown now (the "not in any company" text when there is none).
   QWidget* detalle() const { return detalle_; }
 

@@ -4,11 +4,12 @@
 //     mount, pending uploads, kernel requests, and its "cache": bytes used, the limit, and the
 //     files kept on this device, with those that did not fit);
 //   "senal <identifier>": the domain's change signal;
+//   "item <absolute path>": the item at that path in a mounted folder, as JSON on one line;
 //   "fijar <identifier> <item id>" / "soltar <identifier> <item id>": keeps the item (a
 //     folder: everything below it) on this device, or lets it go;
 //   "limite <bytes>": stores the content cache's limit and applies it to every domain.
-// All but "estado" answer "ok", or "error <code> <detail>" where the code is one of the
-// message table's.
+// All but "estado" and "item" answer "ok"; any may answer "error <code> <detail>" where the
+// code is one of the message table's.
 #pragma once
 
 #include <filesystem>
@@ -43,6 +44,28 @@ std::optional<nlohmann::json> estadoDelAnfitrion();
 // The status shape built from the registry alone, for when no host runs: nothing mounted, the
 // reason "sinAnfitrion" (or "apagada"), pending uploads and kernel requests left out.
 nlohmann::json estadoDelRegistro();
+
+// The item at a path inside a mounted Vemlo folder, as the host's table knows it.
+struct ItemEnCarpeta {
+  std::string identifier;  // the domain's (the company's id)
+  std::string id;          // the item's
+  std::string padre;       // the folder it is in; empty in the company's root folder
+  bool carpeta = false;
+  bool raiz = false;  // the folder's root: the company's root folder
+};
+
+// The host refused a request: `codigo` is one of the message table's.
+class RechazoDelAnfitrion : public std::runtime_error {
+ public:
+  RechazoDelAnfitrion(std::string codigo, const std::string& detalle)
+      : std::runtime_error(detalle), codigo(std::move(codigo)) {}
+  std::string codigo;
+};
+
+// Asks the host which item is at `ruta`, an absolute plain path (as realpath gives it, with no
+// newline). Fails with RechazoDelAnfitrion ("fueraDeCarpeta", "sinElemento", "sinSubir"...),
+// or as pedirAlAnfitrion does.
+ItemEnCarpeta itemEn(const std::filesystem::path& ruta);
 
 // Runs the change signal of one domain: none when done, else the reason's code. Fails as
 // pedirAlAnfitrion does.

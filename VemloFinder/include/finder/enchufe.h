@@ -19,8 +19,8 @@ sockaddr_un direccionDe(const std::filesystem::path& ruta);
 // True when the peer of the connected socket is this user or root.
 bool delMismoUsuario(int fd);
 
-// The bytes before the first newline (or the end), at most 4 KiB; none when nothing came in
-// time.
+// The bytes before the first newline (or the end); none when nothing came in time or the
+// line runs past 8 KiB.
 std::optional<std::string> leerLinea(int fd);
 
 // False when the peer is gone or stopped reading.

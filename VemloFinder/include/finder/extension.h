@@ -70,6 +70,11 @@ class ExtensionVemlo : public fp::ReplicatedExtension,
   // (then cut, and the company is over the limit until a crawl sees all of it).
   Foto recorrer(std::stop_token parar = {});
   bool sobreLimite() const { return sobreLimite_; }
+  // What the index knows, without asking the service (for when it cannot be reached): the
+  // items of a container, and the root with the rights its items show (nothing when the
+  // index has no item of the root to tell them).
+  std::vector<fp::ItemPtr> conocidos(const fp::ItemIdentifier& contenedor) const;
+  fp::ItemPtr raizConocida() const;
   std::size_t limite() const { return limite_; }
   // A lower limit, for tests of a company over it.
   void ponerLimite(std::size_t limite) { limite_ = limite; }

@@ -80,10 +80,13 @@ struct Cambios {
 // Identifier order: byte order for ASCII, canonically normalised Unicode otherwise.
 bool antesQue(const std::string& a, const std::string& b);
 
-// The index of one domain. Every operation runs alone and has written the file when it
-// returns, so a lookup never sees half of a replacement and the file holds one whole index.
-// Nothing here reports a failure: an unreadable file is an empty index, a failed write
-// leaves the file as it was.
+// The index of one domain. Every operation runs alone and has written its files when it
+// returns, so a lookup never sees half of a replacement. A snapshot rewrites the whole file;
+// the records noted or removed between snapshots are appended to a journal beside it (one
+// line each, applied at load over the file whose generation its first line names), so that
+// noting one upload costs one line, not the whole index. Nothing here reports a failure: an
+// unreadable file is an empty index, a failed write leaves the files as they were, and a
+// journal line cut short or damaged ends the journal.
 class Indice {
  public:
   // Reads $XDG_DATA_HOME/vemlo-finder/Vemlo/indice-<dominio>.json. A domain identifier that
@@ -99,6 +102,8 @@ class Indice {
   void quitar(const std::string& id);
   // A copy of every record.
   std::vector<Ficha> todas() const;
+  // A copy of the records whose parent is `padre`.
+  std::vector<Ficha> hijosDe(const std::string& padre) const;
   bool tieneFoto() const;
   fp::SyncAnchor ancla() const;
 
@@ -106,9 +111,12 @@ class Indice {
   const std::optional<std::filesystem::path>& archivo() const { return archivo_; }
 
  private:
-  // With candado_ held: the whole index, or the generation alone.
-  void grabar() const;
+  // With candado_ held: the whole index (and a new journal), the generation alone, or lines
+  // appended to the journal.
+  void grabar();
   void grabarGeneracion() const;
+  void anexar(const std::string& lineas);
+  void leerDiario();
   std::vector<std::string> borradas(Fichas& foto, const Recorte& recorte) const;
 
   mutable std::mutex candado_;  // guards everything below and the file
@@ -116,6 +124,9 @@ class Indice {
   std::int64_t generacion_ = 0;
   bool tieneFoto_ = false;
   const std::optional<std::filesystem::path> archivo_;
+  std::optional<std::int64_t> generacionDelArchivo_;  // the one written in the file, if any
+  std::uint64_t bytesDelArchivo_ = 0;
+  std::uint64_t bytesDelDiario_ = 0;
 };
 
 // The on-disk form, {"generacion": n, "fichas": {id: {...}}}, written straight from the

@@ -10,8 +10,8 @@
 
 namespace vemlo::finder {
 
-// "mounted" (and whether the company is over the crawl's record limit), "off", "not mounted:
-// <why>" or "not mounted yet", for one entry of "dominios".
+// "mounted" (and whether the company is over the crawl's record limit, or offline), "off",
+// "not mounted: <why>" or "not mounted yet", for one entry of "dominios".
 std::string situacionLegible(const nlohmann::json& entrada);
 
 // The sentence of the entry's reason; empty when it has none.
