@@ -430,12 +430,16 @@ void Volumen::senal() {
 std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   std::shared_ptr<Coleccion> c;
   bool completa = false;
+  std::vector<std::string> conocidos;
   try {
     c = esperarColeccion([&](auto col) {
       ext.enumerator(fp::workingSet)->enumerateChanges(col, ancla.value_or(fp::SyncAnchor{"0"}));
     });
   } catch (...) {
     if (!esErrorDeProveedor(std::current_exception(), fp::syncAnchorExpired)) throw;
+    // Only what the table had before the listing can be missing from it: a file whose upload
+    // ends meanwhile has its service identifier but may be newer than the listing.
+    conocidos = arbol.idsDelServicio();
     c = esperarColeccion(
         [&](auto col) { ext.enumerator(fp::workingSet)->enumerateItems(col, {}); });
     completa = true;
@@ -449,7 +453,7 @@ std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
                                    arbol.aplicar(*item));
   }
   if (completa) {
-    for (const auto& id : arbol.idsDelServicio())
+    for (const auto& id : conocidos)
       if (!vistos.contains(id)) c->borrados.push_back(id);
     ancla = ext.indice().ancla();
   }

@@ -112,8 +112,9 @@ TEST_F(Carpeta, LosAtributosDicenQueEsYDondeEsta) {
   EXPECT_EQ(atributo(punto() / "nuevo.txt", "user.vemlo.id"), "errno " + std::to_string(ENODATA));
   servicio->reanudar();
   EXPECT_TRUE(llega("nuevo.txt", "nuevo"));
-  EXPECT_TRUE(
-      esperar([&] { return atributo(punto() / "nuevo.txt", "user.vemlo.estado") == "local"; }));
+  EXPECT_TRUE(esperar([&] {
+    return atributo(punto() / "nuevo.txt", "user.vemlo.estado") == "local";
+  })) << atributo(punto() / "nuevo.txt", "user.vemlo.estado");
 }
 
 TEST_F(Carpeta, MoverRenombrarYBorrar) {
