@@ -1,4 +1,4 @@
-// The client end of the control socket: where the host listens, and its two requests. A host
+// The client end of the control socket: where the host listens, and its requests. A host
 // of another user is never asked.
 #include "finder/control.h"
 
@@ -12,6 +12,7 @@
 
 #include "finder/dominios.h"
 #include "finder/enchufe.h"
+#include "finder/limite_cache.h"
 #include "vemlo/descriptor.h"
 
 namespace vemlo::finder {
@@ -22,6 +23,14 @@ using nlohmann::json;
 
 [[noreturn]] void fallaSistema(const std::string& que) {
   throw std::system_error(errno, std::system_category(), que);
+}
+
+// A plain answer's reason: none for "ok", else the code of "error <code> <detail>".
+std::optional<std::string> codigoDe(std::string respuesta) {
+  if (respuesta == "ok\n") return std::nullopt;
+  if (!respuesta.starts_with("error ")) return "fallo";
+  respuesta.erase(0, 6);
+  return respuesta.substr(0, respuesta.find_first_of(" \n"));
 }
 
 }  // namespace
@@ -86,15 +95,27 @@ json estadoDelRegistro() {
                      {"puntoDeMontaje", puntoDeMontaje(dominio).string()},
                      {"montado", false},
                      {"motivo", dominio.enabled ? "sinAnfitrion" : "apagada"}});
-  return {{"dominios", std::move(lista)}};
+  return {{"limiteCache", limiteCache()}, {"dominios", std::move(lista)}};
 }
 
 std::optional<std::string> senalar(const std::string& identifier) {
-  auto respuesta = pedirAlAnfitrion("senal " + identifier);
-  if (respuesta == "ok\n") return std::nullopt;
-  if (!respuesta.starts_with("error ")) return "fallo";
-  respuesta.erase(0, 6);
-  return respuesta.substr(0, respuesta.find_first_of(" \n"));
+  return codigoDe(pedirAlAnfitrion("senal " + identifier));
+}
+
+std::optional<std::string> fijarItem(const std::string& identifier, const std::string& id,
+                                     bool fijado) {
+  if (identifier.find_first_of(" \n") != std::string::npos || id.find('\n') != std::string::npos)
+    return "fallo";
+  return codigoDe(pedirAlAnfitrion((fijado ? "fijar " : "soltar ") + identifier + " " + id));
+}
+
+std::optional<std::string> limitarCache(std::uint64_t bytes) {
+  try {
+    return codigoDe(pedirAlAnfitrion("limite " + std::to_string(bytes)));
+  } catch (const SinAnfitrion&) {
+    guardarLimiteCache(bytes);
+    return std::nullopt;
+  }
 }
 
 ItemEnCarpeta itemEn(const fs::path& ruta) {

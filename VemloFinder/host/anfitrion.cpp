@@ -2,7 +2,8 @@
 // runs outside the lock, holding a shared_ptr, so the status never waits for a mount or a
 // signal; only sincronizar changes the map, one call at a time. The registry is followed with
 // an inotify watch on its folder: the registry replaces its file by renaming a complete copy
-// over it, so every change shows as an event naming "dominios.json".
+// over it, so every change shows as an event naming "dominios.json" (and "cache.json" for the
+// cache limit, kept in the same folder).
 #include "anfitrion.h"
 
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <system_error>
 
 #include "finder/indice.h"
+#include "finder/limite_cache.h"
 #include "motivos.h"
 #include "ubicacion.h"
 
@@ -59,15 +61,18 @@ void vigilarCarpeta(int vigia, const fs::path& carpeta) {
 // watch is gone because the folder was removed.
 struct Lote {
   bool cambio = false;
+  bool limite = false;
   bool sinVigia = false;
 };
 
 void anotar(Lote& lote, const char* eventos, std::size_t bytes, const std::string& archivo) {
+  const auto limite = archivoDeLimiteCache().filename().string();
   for (std::size_t i = 0; i < bytes;) {
     const auto* evento = reinterpret_cast<const inotify_event*>(eventos + i);
-    if (evento->mask & IN_Q_OVERFLOW) lote.cambio = true;
+    if (evento->mask & IN_Q_OVERFLOW) lote.cambio = lote.limite = true;
     if (evento->mask & IN_IGNORED) lote.sinVigia = true;
     if (evento->len > 0 && archivo == evento->name) lote.cambio = true;
+    if (evento->len > 0 && limite == evento->name) lote.limite = true;
     i += sizeof(inotify_event) + evento->len;
   }
 }
@@ -110,22 +115,37 @@ std::pair<json, json> motivoDe(const DominioRegistrado& dominio, const std::opti
   return {fallo->codigo, fallo->detalle};
 }
 
+json cacheDe(const Volumen& volumen) {
+  const auto cache = volumen.cache();
+  const auto& f = cache.fijados;
+  return {{"ocupados", cache.ocupados},
+          {"limite", cache.limite},
+          {"fijados",
+           {{"ids", cache.ids},
+            {"archivos", f.archivos},
+            {"bytes", f.bytes},
+            {"sinSitio", f.sinSitio},
+            {"bytesSinSitio", f.bytesSinSitio}}}};
+}
+
 json estadoDe(const DominioRegistrado& dominio, const std::shared_ptr<Volumen>& volumen,
               const std::optional<Fallo>& fallo) {
   const bool montado = volumen && volumen->montado();
   const auto punto = volumen ? volumen->punto() : puntoDeMontaje(dominio);
   auto [motivo, detalle] = motivoDe(dominio, fallo, montado);
-  return {{"identifier", dominio.identifier},
-          {"displayName", dominio.displayName},
-          {"enabled", dominio.enabled},
-          {"puntoDeMontaje", punto.string()},
-          {"montado", montado},
-          {"sobreLimite", volumen && volumen->sobreLimite()},
-          {"sinRed", montado && volumen->sinRed()},
-          {"motivo", std::move(motivo)},
-          {"detalle", std::move(detalle)},
-          {"pendientes", pendientesDe(volumen)},
-          {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
+  json estado = {{"identifier", dominio.identifier},
+                 {"displayName", dominio.displayName},
+                 {"enabled", dominio.enabled},
+                 {"puntoDeMontaje", punto.string()},
+                 {"montado", montado},
+                 {"sobreLimite", volumen && volumen->sobreLimite()},
+                 {"sinRed", montado && volumen->sinRed()},
+                 {"motivo", std::move(motivo)},
+                 {"detalle", std::move(detalle)},
+                 {"pendientes", pendientesDe(volumen)},
+                 {"llamadas", volumen ? json(volumen->llamadas()) : json::object()}};
+  if (volumen) estado["cache"] = cacheDe(*volumen);
+  return estado;
 }
 
 // The service's own id of an item identifier ("a:" + id a file, "c:" + id a folder); empty
@@ -251,10 +271,36 @@ void Anfitrion::seguir(std::stop_token parar) {
     const auto lote = leerLote(vigia.get(), archivo.filename().string());
     if (lote.sinVigia) vigilarCarpeta(vigia.get(), archivo.parent_path());
     if (lote.cambio || lote.sinVigia) sincronizar();
+    if (lote.limite || lote.sinVigia) aplicarLimite(limiteCache());
   }
 }
 
 void Anfitrion::senal(const std::string& identifier) {
+  // Without the lock: the enumeration may take long, and the status must still answer.
+  montadoDe(identifier)->senal();
+}
+
+void Anfitrion::fijar(const std::string& identifier, const std::string& id, bool fijado) {
+  montadoDe(identifier)->fijar(id, fijado);
+}
+
+void Anfitrion::limitarCache(std::uint64_t bytes) {
+  guardarLimiteCache(bytes);
+  aplicarLimite(bytes);  // at once, not only when the watch sees the file
+}
+
+void Anfitrion::aplicarLimite(std::uint64_t bytes) {
+  std::vector<std::shared_ptr<Volumen>> volumenes;
+  {
+    const std::lock_guard bloqueo(candado_);
+    for (const auto& [identifier, entrada] : volumenes_)
+      if (entrada.volumen) volumenes.push_back(entrada.volumen);
+  }
+  for (const auto& volumen : volumenes) volumen->limitarCache(bytes);
+}
+
+// The domain's mounted Volumen; fails with "sinCarpeta" or "sinMontar".
+std::shared_ptr<Volumen> Anfitrion::montadoDe(const std::string& identifier) const {
   std::shared_ptr<Volumen> volumen;
   {
     const std::lock_guard bloqueo(candado_);
@@ -264,9 +310,8 @@ void Anfitrion::senal(const std::string& identifier) {
     const auto pos = volumenes_.find(identifier);
     if (pos != volumenes_.end()) volumen = pos->second.volumen;
   }
-  // Without the lock: the enumeration may take long, and the status must still answer.
   if (!volumen || !volumen->montado()) throw Motivo("sinMontar", "not mounted");
-  volumen->senal();
+  return volumen;
 }
 
 json Anfitrion::ubicar(const std::string& ruta) const {
@@ -304,7 +349,7 @@ json Anfitrion::estado() const {
   auto lista = json::array();
   for (const auto& [dominio, volumen, fallo] : entradas)
     lista.push_back(estadoDe(dominio, volumen, fallo));
-  return {{"dominios", std::move(lista)}};
+  return {{"limiteCache", limiteCache()}, {"dominios", std::move(lista)}};
 }
 
 }  // namespace vemlo::finder::host

@@ -1,6 +1,7 @@
 // Anfitrion: the vemlo-finder host. It keeps one Volumen per enabled domain of the registry,
-// mounted at the domain's mount point, follows the registry's changes while it runs, and
-// answers the control socket's requests: the change signal of one domain and the status.
+// mounted at the domain's mount point, follows the registry's and the cache limit's changes
+// while it runs, and answers the control socket's requests: the change signal of one domain,
+// pins, the cache limit and the status.
 #pragma once
 
 #include <unistd.h>
@@ -66,12 +67,20 @@ class Anfitrion {
   // removed or switched off, and remounts a renamed domain at its new mount point.
   void sincronizar();
 
-  // Synchronises once, then again whenever the registry's file changes, until `parar`.
+  // Synchronises once, then again whenever the registry's file changes (and applies the cache
+  // limit whenever its file changes), until `parar`.
   void seguir(std::stop_token parar);
 
   // Runs the change signal of a mounted domain; fails with a Motivo ("sinCarpeta",
   // "sinMontar") or with the failure of the domain's enumeration.
   void senal(const std::string& identifier);
+
+  // Keeps an item of a mounted domain on this device, or lets it go; fails as senal does, or
+  // with std::invalid_argument for an identifier that is not the service's.
+  void fijar(const std::string& identifier, const std::string& id, bool fijado);
+
+  // Stores the content cache's limit and applies it to every domain.
+  void limitarCache(std::uint64_t bytes);
 
   // The item at an absolute path inside a mounted domain's folder: {"identifier" (the
   // domain's), "id" and "padre" (the service's ids; "" for the
@@ -81,14 +90,16 @@ class Anfitrion {
   // file made here that the service does not have yet.
   nlohmann::json ubicar(const std::string& ruta) const;
 
-  // {"dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje", "montado",
-  // "sobreLimite", "sinRed" (mounted, but the service could not be reached at the last try:
-  // the folder shows what the index and the cache hold, writes wait, and the host catches up
+  // {"limiteCache": bytes, "dominios": [{"identifier", "displayName", "enabled", "puntoDeMontaje",
+  // "montado", "sobreLimite", "sinRed" (mounted, but the service could not be reached at the last
+  // try: the folder shows what the index and the cache hold, writes wait, and the host catches up
   // by itself when the service answers), "motivo" (a code, or null), "detalle" (its English
   // detail, or null), "pendientes":
   // [{"nombre", "padre", "id", "intentos", "ultimoFallo" (a code), "detenida"}],
-  // "llamadas": {kind: count of the kernel's requests}}]}, every registered domain in
-  // registration order.
+  // "llamadas": {kind: count of the kernel's requests}, "cache": {"ocupados", "limite",
+  // "fijados": {"ids": [pinned items], "archivos", "bytes", "sinSitio": [paths],
+  // "bytesSinSitio"}}}]}, every
+  // registered domain in registration order ("cache" only for a domain with a volume).
   nlohmann::json estado() const;
 
  private:
@@ -100,6 +111,8 @@ class Anfitrion {
 
   std::vector<std::shared_ptr<Volumen>> retirar(const std::vector<DominioRegistrado>& dominios);
   void montar(const DominioRegistrado& dominio);
+  std::shared_ptr<Volumen> montadoDe(const std::string& identifier) const;
+  void aplicarLimite(std::uint64_t bytes);
   std::size_t montados() const;
   // A network path appeared: every offline domain probes its service now.
   void probarYa();

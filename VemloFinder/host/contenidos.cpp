@@ -116,8 +116,10 @@ std::vector<Hallado> leerCarpeta(const fs::path& carpeta) {
 
 }  // namespace
 
-CacheContenidos::CacheContenidos(fs::path carpeta, std::uint64_t limiteBytes)
+CacheContenidos::CacheContenidos(fs::path carpeta, std::uint64_t limiteBytes,
+                                 const std::set<std::string>& protegidos)
     : carpeta_(std::move(carpeta)), limite_(limiteBytes) {
+  for (const auto& id : protegidos) protegidos_.insert(parteDe(id));
   crearCarpeta(carpeta_);
   for (const auto& hallado : leerCarpeta(carpeta_)) {
     // Two versions of one item: a stop between storing one and removing the other.
@@ -166,6 +168,14 @@ fs::path CacheContenidos::guardar(const std::string& id, const std::string& vers
   return ruta;
 }
 
+bool CacheContenidos::tiene(const std::string& id, const std::string& version) const {
+  const auto clave = parteDe(id);
+  const auto parteVersion = parteDe(version);
+  std::lock_guard candado(candado_);
+  const auto entrada = entradas_.find(clave);
+  return entrada != entradas_.end() && entrada->second.version == parteVersion;
+}
+
 void CacheContenidos::abrir(const std::string& id) {
   const auto clave = parteDe(id);
   std::lock_guard candado(candado_);
@@ -205,6 +215,31 @@ void CacheContenidos::olvidar(const std::string& id) {
     descartar(entrada, true);
 }
 
+void CacheContenidos::proteger(const std::set<std::string>& ids) {
+  std::set<std::string> claves;
+  for (const auto& id : ids) claves.insert(parteDe(id));
+  std::lock_guard candado(candado_);
+  protegidos_ = std::move(claves);
+  desalojar(nullptr);
+}
+
+bool CacheContenidos::protegido(const std::string& id) const {
+  const auto clave = parteDe(id);
+  std::lock_guard candado(candado_);
+  return protegidos_.contains(clave);
+}
+
+void CacheContenidos::fijarLimite(std::uint64_t limiteBytes) {
+  std::lock_guard candado(candado_);
+  limite_ = limiteBytes;
+  desalojar(nullptr);
+}
+
+std::uint64_t CacheContenidos::limite() const {
+  std::lock_guard candado(candado_);
+  return limite_;
+}
+
 std::uint64_t CacheContenidos::ocupados() const {
   std::lock_guard candado(candado_);
   return ocupados_;
@@ -238,12 +273,14 @@ void CacheContenidos::descartar(Entradas::iterator entrada, bool borrarArchivo) 
   entradas_.erase(entrada);
 }
 
-// Removes closed entries, least recently used first, until the total fits the limit; the
-// entry `conservar` (just stored) stays whatever its size.
+// Removes closed, unprotected entries, least recently used first, until the total fits the
+// limit; the entry `conservar` (just stored) stays whatever its size.
 void CacheContenidos::desalojar(const std::string* conservar) {
   for (auto clave = fila_.begin(); clave != fila_.end() && ocupados_ > limite_;) {
     const auto entrada = entradas_.find(*clave++);
-    if ((conservar && entrada->first == *conservar) || abiertos_.contains(entrada->first)) continue;
+    const bool queda = (conservar && entrada->first == *conservar) ||
+                       abiertos_.contains(entrada->first) || protegidos_.contains(entrada->first);
+    if (queda) continue;
     descartar(entrada, true);
   }
 }

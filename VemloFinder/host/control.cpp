@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "finder/enchufe.h"
+#include "finder/limite_cache.h"
 #include "motivos.h"
 
 namespace vemlo::finder::host {
@@ -39,6 +42,21 @@ std::string enUnaLinea(std::string texto) {
     if (c == '\n' || c == '\r') c = ' ';
   }
   return texto;
+}
+
+// "<identifier> <id>" as its two parts (the identifier has no space; the id is the rest).
+std::pair<std::string, std::string> dominioEItem(const std::string& resto) {
+  const auto espacio = resto.find(' ');
+  if (espacio == std::string::npos || espacio == 0 || espacio + 1 == resto.size())
+    throw std::invalid_argument("expected a domain and an item");
+  return {resto.substr(0, espacio), resto.substr(espacio + 1)};
+}
+
+std::uint64_t bytesDe(const std::string& texto) {
+  const auto limite = leerTamano(texto);
+  if (!limite || texto.find_first_not_of("0123456789") != std::string::npos)
+    throw std::invalid_argument("expected the limit in bytes");
+  return *limite;
 }
 
 }  // namespace
@@ -88,6 +106,16 @@ std::string Control::responder(const std::string& linea) {
              "\n";
     if (linea.starts_with("senal ")) {
       anfitrion_.senal(linea.substr(6));
+      return "ok\n";
+    }
+    if (linea.starts_with("fijar ") || linea.starts_with("soltar ")) {
+      const bool fijar = linea.starts_with("fijar ");
+      const auto [identifier, id] = dominioEItem(linea.substr(fijar ? 6 : 7));
+      anfitrion_.fijar(identifier, id, fijar);
+      return "ok\n";
+    }
+    if (linea.starts_with("limite ")) {
+      anfitrion_.limitarCache(bytesDe(linea.substr(7)));
       return "ok\n";
     }
     return "error orden unknown command\n";

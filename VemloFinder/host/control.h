@@ -1,6 +1,7 @@
 // The host's end of the control socket (the wire and its requests are in finder/control.h):
-// "senal <identifier>" answers "ok" or "error <code> <detail>", "estado" the host's status as
-// JSON on one line, "item <absolute path>" the item there as JSON on one line or an error.
+// "senal <identifier>", "fijar <identifier> <id>", "soltar <identifier> <id>" and
+// "limite <bytes>" answer "ok" or "error <code> <detail>", "estado" the host's status as JSON
+// on one line, "item <absolute path>" the item there as JSON on one line or an error.
 #pragma once
 
 #include <atomic>

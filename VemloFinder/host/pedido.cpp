@@ -82,4 +82,9 @@ int Pedido::espacio(const struct statvfs& st) {
   return req ? fuse_reply_statfs(req, &st) : -1;
 }
 
+int Pedido::tamanoAtributo(std::size_t bytes) {
+  const auto req = tomar();
+  return req ? fuse_reply_xattr(req, bytes) : -1;
+}
+
 }  // namespace vemlo::finder::host

@@ -45,6 +45,7 @@ class Pedido {
   int datos(fuse_bufvec& datos);
   int buffer(const char* datos, std::size_t bytes);
   int espacio(const struct statvfs& st);
+  int tamanoAtributo(std::size_t bytes);  // an extended attribute's size, asked with no room
 
   // The request itself, for what builds an answer (directory entries); not for answering.
   fuse_req_t req() const { return req_; }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <future>
 
+#include "finder/limite_cache.h"
 #include "montajes.h"
 #include "motivos.h"
 #include "ubicacion.h"
@@ -156,6 +157,7 @@ fuse_lowlevel_ops operaciones() {
   ops.statfs = espacio;
   operacionesDeArchivos(ops);
   operacionesDeCambios(ops);
+  operacionesDeAtributos(ops);
   return ops;
 }
 
@@ -173,7 +175,9 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
     : dominio(comprobado(std::move(d))),
       punto(std::move(p)),
       ext(fp::Domain{dominio.identifier, dominio.displayName}),
-      cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache),
+      fijados(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "fijados.json"),
+      cache(cacheDeUsuario() / "vemlo-finder" / dominio.identifier / "contenido", limiteCache(),
+            fijados.protegidos()),
       descargas(fp::temporaryDirectory(ext.dominio())),
       pendientes(datosDeUsuario() / "vemlo-finder" / dominio.identifier / "pendientes") {
   for (const auto& p : pendientes.todos()) {
@@ -193,19 +197,23 @@ Volumen::Estado::Estado(DominioRegistrado d, fs::path p)
                                             [this](const std::string& id, std::stop_token parar) {
                                               return miniaturaDelServicio(id, parar);
                                             });
+  fijador = std::jthread([this](std::stop_token parar) { mantenerFijados(parar); });
 }
 
 Volumen::Estado::~Estado() {
   pararTareas();
 }
 
-// The watcher may be waiting for an enumeration: the extension's tasks end it.
+// The watcher and the pinning task may be waiting for the extension: asked to stop first,
+// they are joined once its tasks are stopped (which ends what they wait for).
 void Volumen::Estado::pararTareas() {
   miniaturas->detener();
   vigia.request_stop();
+  fijador.request_stop();
   subidor->detener();
   ext.tareas().detener();
   if (vigia.joinable()) vigia.join();
+  if (fijador.joinable()) fijador.join();
 }
 
 void Volumen::Estado::conRaiz(std::function<void(std::exception_ptr)> luego) {
@@ -307,6 +315,7 @@ void Volumen::Estado::responderEntrada(Pedido& pedido, const std::optional<Nodo>
 
 void Volumen::Estado::avisarKernel(const std::optional<Nodo>& antes,
                                    const std::optional<Nodo>& despues) {
+  if (!fijados.vacio()) timbre.tocar();
   const bool otraVersion = antes && despues && antes->version != despues->version;
   // A file uploaded from here has no service time until a listing brings it: the same bytes
   // under the version the service gave them.
@@ -428,12 +437,16 @@ void Volumen::senal() {
 std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   std::shared_ptr<Coleccion> c;
   bool completa = false;
+  std::vector<std::string> conocidos;
   try {
     c = esperarColeccion([&](auto col) {
       ext.enumerator(fp::workingSet)->enumerateChanges(col, ancla.value_or(fp::SyncAnchor{"0"}));
     });
   } catch (...) {
     if (!esErrorDeProveedor(std::current_exception(), fp::syncAnchorExpired)) throw;
+    // Only what the table had before the listing can be missing from it: a file whose upload
+    // ends meanwhile has its service identifier but may be newer than the listing.
+    conocidos = arbol.idsDelServicio();
     c = esperarColeccion(
         [&](auto col) { ext.enumerator(fp::workingSet)->enumerateItems(col, {}); });
     completa = true;
@@ -447,7 +460,7 @@ std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
                                    arbol.aplicar(*item));
   }
   if (completa) {
-    for (const auto& id : arbol.idsDelServicio())
+    for (const auto& id : conocidos)
       if (!vistos.contains(id)) c->borrados.push_back(id);
     ancla = ext.indice().ancla();
   }
@@ -466,11 +479,26 @@ std::vector<Pendiente> Volumen::pendientes() const {
 }
 
 std::map<std::string, std::uint64_t> Volumen::llamadas() const {
-  static constexpr const char* nombres[] = {"lookup", "getattr", "readdir",
-                                            "open",   "read",    "write"};
+  static constexpr const char* nombres[] = {"lookup", "getattr", "readdir",  "open",
+                                            "read",   "write",   "getxattr", "listxattr"};
   std::map<std::string, std::uint64_t> cuenta;
   for (std::size_t i = 0; i < e_->llamadas.size(); ++i) cuenta[nombres[i]] = e_->llamadas[i];
   return cuenta;
+}
+
+void Volumen::fijar(const std::string& id, bool fijado) {
+  if (id.empty() || esLocal(id)) throw std::invalid_argument("not an item of the service");
+  const bool cambio = fijado ? e_->fijados.fijar(id) : e_->fijados.soltar(id);
+  if (cambio) e_->timbre.tocar();
+}
+
+void Volumen::limitarCache(std::uint64_t bytes) {
+  e_->cache.fijarLimite(bytes);
+  e_->timbre.tocar();  // what did not fit may now, or what fitted may not
+}
+
+Volumen::Cache Volumen::cache() const {
+  return {e_->cache.ocupados(), e_->cache.limite(), e_->fijados.resumen(), e_->fijados.todos()};
 }
 
 const DominioRegistrado& Volumen::dominio() const {

@@ -8,10 +8,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "arbol.h"
+#include "fijados.h"
 #include "finder/dominios.h"
 #include "pendientes.h"
 
@@ -48,6 +50,20 @@ class Volumen {
   std::vector<Pendiente> pendientes() const;
   // How many requests of each kind the kernel made since the mount.
   std::map<std::string, std::uint64_t> llamadas() const;
+
+  // Keeps the item (by identifier) on this device, or lets it go; fails with
+  // std::invalid_argument for a file not uploaded yet.
+  void fijar(const std::string& id, bool fijado);
+  // The content cache's limit, applied at once.
+  void limitarCache(std::uint64_t bytes);
+  // The content cache and the pinned items.
+  struct Cache {
+    std::uint64_t ocupados = 0;
+    std::uint64_t limite = 0;
+    Resumen fijados;
+    std::set<std::string> ids;  // the pinned items
+  };
+  Cache cache() const;
 
   const DominioRegistrado& dominio() const;
   const std::filesystem::path& punto() const;

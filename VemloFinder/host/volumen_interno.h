@@ -1,11 +1,14 @@
 // The inside of a Volumen, shared by its sources: the mount and its listings (volumen.cpp),
 // file contents (volumen_archivos.cpp), changes (volumen_cambios.cpp), the time without the
-// service (volumen_red.cpp) and the thumbnails of listed folders (volumen_miniaturas.cpp).
+// service (volumen_red.cpp), the thumbnails of listed folders (volumen_miniaturas.cpp),
+// extended attributes (volumen_atributos.cpp) and the files kept on this device
+// (volumen_fijados.cpp).
 //
 // Lock order: candadoSenal first; then a Volumen's own candado, then the Arbol's, the cache's,
 // the store's (then its journal's) or the uploader's; the extension is never called, the
 // kernel never notified and the journal never waited for with any of them but candadoSenal
-// held. The Conexion's lock and the thumbnail worker's are taken alone.
+// held. The Conexion's lock and the thumbnail worker's are taken alone, and so are the pins'
+// (Fijados, Timbre).
 //
 // A staging copy is in one of three states: written (open, or closed and waiting), on its way
 // (the uploader sends it), or handed over (its bytes became the content cache's file for the
@@ -37,6 +40,7 @@
 #include "contenidos.h"
 #include "descargas.h"
 #include "errores_fuse.h"
+#include "fijados.h"
 #include "finder/extension.h"
 #include "miniaturas.h"
 #include "pedido.h"
@@ -56,10 +60,11 @@ inline constexpr std::chrono::seconds mayorPausa{30};
 inline constexpr double vigenciaKernel = 3600.0;
 // A folder listed longer ago than this is listed again when it is opened.
 inline constexpr std::chrono::seconds vigenciaListado{45};
-inline constexpr std::uint64_t limiteCache = 8ull << 30;
+// After a pass over the pinned items that could not do everything (offline), the next one.
+inline constexpr std::chrono::seconds reintentoFijados{10};
 
 // Requests the kernel made, counted for the status query (and the benchmarks).
-enum class Llamada { lookup, getattr, readdir, open, read, write, total };
+enum class Llamada { lookup, getattr, readdir, open, read, write, getxattr, listxattr, total };
 
 // An open file: a cached copy (read only) or a staging copy (read and write).
 struct Abierto {
@@ -194,6 +199,12 @@ struct Volumen::Estado {
   std::optional<std::filesystem::path> rutaEnMontaje(const std::string& id) const;
   // The service's thumbnail of a file, from its thumbnail request alone (never its content).
   std::optional<std::string> miniaturaDelServicio(const std::string& id, std::stop_token parar);
+  // The pinning task's loop: a pass at the start and after each ring (or, after a pass that
+  // could not do everything, after a pause), until `parar`.
+  void mantenerFijados(std::stop_token parar);
+  // One pass: walks the pinned items, protects what fits and downloads what is missing; false
+  // when an item, a listing or a download failed.
+  bool pasarFijados(std::stop_token parar);
 
   DominioRegistrado dominio;  // first: its identifier is checked before any folder is made
   std::filesystem::path punto;
@@ -202,11 +213,13 @@ struct Volumen::Estado {
   Manijas<Listado> listados;
   ExtensionVemlo ext;
   Arbol arbol;
+  Fijados fijados;  // before the cache, which starts with the files it protects
   CacheContenidos cache;
   Descargas descargas;  // after the cache and the table, which their ends use
   Pendientes pendientes;
   std::unique_ptr<Subidor> subidor;
   std::unique_ptr<Miniaturas> miniaturas;  // uses the extension
+  Timbre timbre;                           // rings the pinning task
 
   mutable std::mutex candado;  // guards the four below, and every copy's hand-over
   std::unordered_map<std::string, int> abiertas;  // open handles per staging key
@@ -223,6 +236,7 @@ struct Volumen::Estado {
   std::jthread avisador;
   Conexion conexion;
   std::jthread vigia;       // started by montar, stopped by pararTareas
+  std::jthread fijador;     // the pinning task; stopped by pararTareas
   std::mutex candadoSenal;  // one change enumeration at a time; guards ancla
   std::optional<fp::SyncAnchor> ancla;
   std::atomic<bool> raizConocida = false;
@@ -271,5 +285,6 @@ void exigirNombre(const char* nombre);
 // The operations of each source, put together in volumen.cpp.
 void operacionesDeArchivos(fuse_lowlevel_ops& ops);
 void operacionesDeCambios(fuse_lowlevel_ops& ops);
+void operacionesDeAtributos(fuse_lowlevel_ops& ops);
 
 }  // namespace vemlo::finder::host

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -115,7 +116,8 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
   EXPECT_EQ(r.salida, "La carpeta Vemlo de Acme está en " + punto.string() + "\n") << r.resumen();
 
   r = cli({"folder", "status"});
-  EXPECT_TRUE(contiene(r.salida, "Acme     " + punto.string() + "  0        mounted\n"))
+  EXPECT_TRUE(contiene(r.salida,
+                       "Acme     " + punto.string() + "  0        0 B of 8.6 GB  0 B   mounted\n"))
       << r.resumen();
   r = cli({"folder", "status", "--json"});
   ASSERT_EQ(r.estado, 0) << r.resumen();
@@ -154,8 +156,47 @@ TEST_F(CarpetaVemlo, EncenderVerYApagar) {
   EXPECT_EQ(duenoDelCerrojo(), -1);
   // Without a host, the registry alone.
   r = cli({"folder", "status"}, "es");
-  EXPECT_TRUE(contiene(r.salida, "Acme     " + punto.string() + "  -           apagada\n"))
+  EXPECT_TRUE(contiene(
+      r.salida, "Acme     " + punto.string() + "  -           -         -          apagada\n"))
       << r.resumen();
+}
+
+std::string atributo(const fs::path& ruta, const char* nombre) {
+  char valor[64];
+  const auto n = getxattr(ruta.c_str(), nombre, valor, sizeof valor);
+  return n < 0 ? "errno " + std::to_string(errno) : std::string(valor, static_cast<std::size_t>(n));
+}
+
+TEST_F(CarpetaVemlo, MantenerEnEsteEquipoYElLimite) {
+  entrarComo(correoDemo);
+  ASSERT_EQ(cli({"folder", "on", "--company", "Acme"}).estado, 0);
+  const auto fotos = fs::path(std::getenv("HOME")) / "Vemlo-Acme" / "Fotos";
+  auto r = cli({"folder", "pin", fotos.string()});
+  EXPECT_EQ(r.salida, fotos.string() + " is kept on this device.\n") << r.resumen();
+  EXPECT_EQ(atributo(fotos, "user.vemlo.fijado"), "1");
+  EXPECT_TRUE(
+      esperar([&] { return atributo(fotos / "playa.jpg", "user.vemlo.estado") == "fijado"; }));
+  EXPECT_TRUE(esperar([&] {
+    const auto e = nlohmann::json::parse(cli({"folder", "status", "--json"}).salida);
+    return e["dominios"][0]["cache"]["fijados"]["archivos"] == 2;
+  }));
+  r = cli({"folder", "status"});
+  EXPECT_TRUE(contiene(r.salida, "KEPT")) << r.resumen();
+
+  r = cli({"folder", "unpin", fotos.string()}, "es");
+  EXPECT_EQ(r.salida, fotos.string() + " ya no se mantiene en este equipo.\n") << r.resumen();
+  EXPECT_EQ(atributo(fotos, "user.vemlo.fijado"), "errno " + std::to_string(ENODATA));
+  r = cli({"folder", "pin", std::getenv("HOME")});
+  EXPECT_EQ(r.estado, 1) << r.resumen();
+  EXPECT_TRUE(contiene(r.errores, "is not inside a Vemlo folder.")) << r.resumen();
+  r = cli({"folder", "pin", (fotos / "nada").string()});
+  EXPECT_TRUE(contiene(r.errores, "was not found.")) << r.resumen();
+
+  r = cli({"folder", "cache-limit", "2GB"});
+  EXPECT_EQ(r.estado, 0) << r.resumen();
+  const auto e = nlohmann::json::parse(cli({"folder", "status", "--json"}).salida);
+  EXPECT_EQ(e["dominios"][0]["cache"]["limite"], 2'000'000'000u) << e;
+  EXPECT_EQ(cli({"folder", "cache-limit", "mucho"}).estado, 2);
 }
 
 }  // namespace

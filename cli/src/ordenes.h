@@ -21,6 +21,7 @@ void ordenesDeCarpetas(CLI::App& app, Ordenes& ordenes);  // ls, mkdir, mv, rena
 void ordenesDeListas(CLI::App& app, Ordenes& ordenes);  // trash-list, search, recent, favorites…
 void ordenesDeTransferencias(CLI::App& app, Ordenes& ordenes);  // upload, download
 void ordenesDeCarpetaVemlo(CLI::App& app, Ordenes& ordenes);    // folder on, off, status
+void ordenesDeFijados(CLI::App* folder, Ordenes& ordenes);      // folder pin, unpin, cache-limit
 
 // The options several commands share.
 void conEmpresa(CLI::App* orden, Contexto& contexto);  // --company NAME|ID

@@ -1,7 +1,8 @@
 // The Vemlo folder from a terminal, for those without the desktop app: `folder on` registers
 // the company's domain and makes sure vemlo-finder runs and mounts it, `folder off` switches
-// it off (the host unmounts it by itself), `folder status` shows what the host knows, or the
-// registry alone when no host runs.
+// it off (the host unmounts it by itself), `folder status` shows what the host knows (with
+// what each folder keeps on this device), or the registry alone when no host runs. Pins and
+// the cache limit are in ordenes_fijar.cpp.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -152,6 +153,34 @@ std::string pendientesDe(const json& entrada) {
   return pos != entrada.end() && pos->is_array() ? std::to_string(pos->size()) : "-";
 }
 
+std::int64_t bytesEn(const json& objeto, const char* clave) {
+  const auto pos = objeto.find(clave);
+  return pos != objeto.end() && pos->is_number() ? pos->get<std::int64_t>() : 0;
+}
+
+// "12.3 MB of 8.6 GB" cached, and the pinned bytes; "-" without a host.
+std::pair<std::string, std::string> cacheDe(const json& entrada) {
+  const auto cache = entrada.find("cache");
+  if (cache == entrada.end() || !cache->is_object()) return {"-", "-"};
+  const auto fijados = cache->value("fijados", json::object());
+  return {
+      trf("{} of {}", "{} de {}",
+          {tamanoLegible(bytesEn(*cache, "ocupados")), tamanoLegible(bytesEn(*cache, "limite"))}),
+      tamanoLegible(bytesEn(fijados, "bytes"))};
+}
+
+// What pinned files did not fit under the limit, one line per folder.
+void imprimirSinSitio(const json& entrada) {
+  const auto fijados = entrada.value("cache", json::object()).value("fijados", json::object());
+  const auto sinSitio = fijados.value("sinSitio", json::array());
+  if (sinSitio.empty()) return;
+  imprimir(trf("{}: {} files kept on this device ({}) do not fit under the cache limit.",
+               "{}: {} archivos que se mantienen en este equipo ({}) no caben en el límite de "
+               "la caché.",
+               {entrada.value("displayName", ""), std::to_string(sinSitio.size()),
+                tamanoLegible(bytesEn(fijados, "bytesSinSitio"))}));
+}
+
 int mostrarEstado(const DatosCarpeta& datos) {
   auto estado = finder::estadoDelAnfitrion();
   if (!estado) estado = finder::estadoDelRegistro();
@@ -167,14 +196,16 @@ int mostrarEstado(const DatosCarpeta& datos) {
     return hecho;
   }
   Tabla tabla({tr("COMPANY", "EMPRESA"), tr("FOLDER", "CARPETA"), tr("PENDING", "PENDIENTES"),
-               tr("STATE", "ESTADO")});
+               tr("CACHED", "EN CACHÉ"), tr("KEPT", "MANTENIDO"), tr("STATE", "ESTADO")});
   for (const auto& entrada : dominios) {
     auto nombre = entrada.value("displayName", "");
+    const auto [cache, fijados] = cacheDe(entrada);
     tabla.fila({nombre.empty() ? entrada.value("identifier", "") : nombre,
-                entrada.value("puntoDeMontaje", ""), pendientesDe(entrada),
+                entrada.value("puntoDeMontaje", ""), pendientesDe(entrada), cache, fijados,
                 finder::situacionLegible(entrada)});
   }
   tabla.imprimir();
+  for (const auto& entrada : dominios) imprimirSinSitio(entrada);
   for (const auto& linea : finder::fallosLegibles(dominios)) imprimir(linea);
   return hecho;
 }
@@ -204,13 +235,16 @@ void ordenesDeCarpetaVemlo(CLI::App& app, Ordenes& ordenes) {
 
   auto datos = std::make_shared<DatosCarpeta>();
   auto* status = folder->add_subcommand(
-      "status", tr("Show each Vemlo folder: where, mounted or why not, pending uploads",
-                   "Mostrar cada carpeta Vemlo: dónde, montada o por qué no, subidas pendientes"));
+      "status", tr("Show each Vemlo folder: where, mounted or why not, pending uploads, cache",
+                   "Mostrar cada carpeta Vemlo: dónde, montada o por qué no, subidas "
+                   "pendientes, caché"));
   status->add_flag("--json", datos->json,
                    tr("Print vemlo-finder's status as one JSON document",
                       "Mostrar el estado de vemlo-finder como un documento JSON"));
   status->callback(
       [&ordenes, datos] { ordenes.accion = [datos] { return mostrarEstado(*datos); }; });
+
+  ordenesDeFijados(folder, ordenes);
 }
 
 }  // namespace vemlo::cli

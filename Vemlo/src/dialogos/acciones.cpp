@@ -33,6 +33,11 @@ Acciones::Acciones(Estado& estado, Item item, bool favorito, bool editable, QWid
           favorito_ ? texto("Remove from Favorites", "Quitar de favoritos")
                     : texto("Add to Favorites", "Agregar a favoritos"),
           &Acciones::cambiarFavorito);
+  auto* fijar = agregar("fijar", texto("Keep on this device", "Mantener en este equipo"),
+                        &Acciones::cambiarFijado);
+  fijar->setCheckable(true);
+  fijar->setChecked(estado_.fijado(item_.id, item_.esCarpeta));
+  fijar->setEnabled(estado_.finderListo());
   agregar("renombrar", texto("Rename…", "Cambiar nombre…"), &Acciones::renombrar)
       ->setEnabled(editable);
   agregar("mover", texto("Move to…", "Mover a…"), &Acciones::mover)->setEnabled(editable);
@@ -113,6 +118,11 @@ void Acciones::cambiarFavorito() {
         if (r.fallo) return estado.mostrar(r.fallo);
         estado.cambio();
       });
+}
+
+// The entry's check mark already shows the new choice when this runs.
+void Acciones::cambiarFijado() {
+  estado_.fijar(item_.id, item_.esCarpeta, accion("fijar")->isChecked());
 }
 
 void Acciones::renombrar() {

@@ -1,5 +1,6 @@
 // Acciones: the context menu of a file or folder in every list: open, open with its app,
-// download, show in folder, copy a 7-day share link, favourite, rename, move, trash. Changes
+// download, show in folder, copy a 7-day share link, favourite, keep on this device (through
+// the Vemlo folder, once it is there), rename, move, trash. Changes
 // are greyed out for a reader; each one that succeeds counts as a change of the state.
 #pragma once
 
@@ -17,7 +18,7 @@ class Acciones : public QMenu {
  public:
   Acciones(Estado& estado, Item item, bool favorito, bool editable, QWidget* padre = nullptr);
   // The entry with this object name ("abrir", "descargar", "mostrar", "compartir", "favorito",
-  // "renombrar", "mover", "papelera").
+  // "fijar", "renombrar", "mover", "papelera").
   QAction* accion(const QString& nombre) const;
 
  signals:
@@ -30,6 +31,7 @@ class Acciones : public QMenu {
   void mostrarEnCarpeta();
   void compartir();
   void cambiarFavorito();
+  void cambiarFijado();
   void renombrar();
   void mover();
   void aLaPapelera();

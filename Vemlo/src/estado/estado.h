@@ -23,6 +23,7 @@
 #include <list>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -109,6 +110,13 @@ class Estado : public QObject {
   // is on, `sondeos` times at most.
   void abrirAjustesFinder();
   void abrirEnFinder();
+  // Whether the company's Vemlo folder keeps the item on this device, as last read.
+  bool fijado(const std::string& id, bool esCarpeta) const;
+  // Keeps the item (a folder: everything in it) on this device or lets it go, through
+  // vemlo-finder; a failure becomes the notice.
+  void fijar(const std::string& id, bool esCarpeta, bool fijado);
+  // Reads again which items the company keeps (after each look at the Vemlo folder).
+  void leerFijados();
   // The upload rows.
   Subidas& subidas() { return subidas_; }
   // Uploads each picked file or folder into `carpetaId`, one row and one thread each; nothing
@@ -156,6 +164,7 @@ class Estado : public QObject {
   void finderListoCambio();
   void finderApagadoCambio();
   void arranqueCambio();
+  void fijadosCambio();
   void abriendoCambio();
   void vistaPreviaCambio();
   void reproduccionCambio();
@@ -195,6 +204,7 @@ class Estado : public QObject {
   std::optional<QString> aviso_;
   bool finderListo_ = false;
   bool finderApagado_ = false;
+  std::set<std::string> fijados_;  // the company's items kept on this device
   std::shared_ptr<const Vemlo> api_;
   std::optional<QString> abriendo_;
   std::optional<QUrl> vistaPrevia_;

@@ -28,6 +28,7 @@ void Estado::elegir(const Organizacion& empresa) {
   QSettings("Vemlo", "Vemlo").setValue("empresa", QString::fromStdString(empresa.id));
   ++cambios_;
   emit cambiosCambio();
+  leerFijados();  // the new company's
 }
 
 void Estado::sincronizarDominios() {
@@ -54,7 +55,7 @@ void Estado::comprobarFinder() {
 }
 
 void Estado::refrescarFinder() {
-  enSesion([] { senalarDominios(); }, [](Resultado<Hecho>) {});
+  enSesion([] { senalarDominios(); }, [this](Resultado<Hecho>) { leerFijados(); });
 }
 
 void Estado::abrirAjustesFinder() {

@@ -1,9 +1,12 @@
-// The settings window: the login item and each company's Vemlo folder.
+// The settings window: the login item, the Vemlo folder's cache limit and each company's
+// Vemlo folder.
 #include "ajustes.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QSpinBox>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -16,6 +19,27 @@
 #include "textos.h"
 
 namespace vemlo::app {
+namespace {
+
+constexpr std::uint64_t kGB = 1'000'000'000;
+
+QString tamano(std::uint64_t bytes) {
+  return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
+}
+
+QString textoDeUso(const UsoCache& uso) {
+  auto linea = texto("%1 on this device, %2 kept on this device",
+                     "%1 en este equipo, %2 mantenido en este equipo")
+                   .arg(tamano(uso.ocupados), tamano(uso.fijados));
+  if (uso.sinSitio == 0) return linea;
+  return linea + "\n" +
+         texto("%1 files kept on this device (%2) do not fit under the limit",
+               "%1 archivos que se mantienen en este equipo (%2) no caben en el límite")
+             .arg(uso.sinSitio)
+             .arg(tamano(uso.bytesSinSitio));
+}
+
+}  // namespace
 
 Ajustes::Ajustes(Estado& estado, QWidget* padre) : QWidget(padre), estado_(estado) {
   setObjectName("ajustes");
@@ -38,6 +62,13 @@ void Ajustes::agregarCarpetas(QVBoxLayout* columna) {
   empresas_ = agregarGrupo(columna, texto("Vemlo folder", "Carpeta Vemlo"));
   finder_ = new QLabel;
   empresas_->addRow(texto("Vemlo in the file manager", "Vemlo en el gestor de archivos"), finder_);
+  limite_ = new QSpinBox;
+  limite_->setObjectName("limiteCache");
+  limite_->setRange(1, 100'000);
+  limite_->setSuffix(" GB");
+  connect(limite_, &QSpinBox::editingFinished, this, &Ajustes::limitar);
+  empresas_->addRow(texto("Keep on this device at most", "Guardar en este equipo como máximo"),
+                    limite_);
   auto* pista =
       new QLabel(texto("Switch a company's folder off to take it out of the file manager.",
                        "Apaga la carpeta de una empresa para quitarla del gestor de archivos."));
@@ -53,6 +84,37 @@ void Ajustes::agregarCarpetas(QVBoxLayout* columna) {
 void Ajustes::showEvent(QShowEvent* evento) {
   QWidget::showEvent(evento);
   leerDominios();
+}
+
+void Ajustes::leerCache() {
+  lanzar(
+      registro_, this, [] { return std::pair(limiteDeCache(), usoCache()); },
+      [this](Resultado<std::pair<std::uint64_t, std::vector<UsoCache>>> r) {
+        if (r.valor) mostrarCache(r.valor->first, r.valor->second);
+      });
+}
+
+void Ajustes::mostrarCache(std::uint64_t limite, const std::vector<UsoCache>& usos) {
+  limiteLeido_ = static_cast<int>(std::clamp<std::uint64_t>(limite / kGB, 1, 100'000));
+  if (!limite_->hasFocus()) limite_->setValue(limiteLeido_);
+  for (auto& fila : filas_) {
+    const auto uso = std::ranges::find(usos, fila.identifier, &UsoCache::identifier);
+    fila.uso->setVisible(uso != usos.end());
+    if (uso != usos.end()) fila.uso->setText(textoDeUso(*uso));
+  }
+}
+
+// The new limit goes to the host (or waits for its start); then the rows show its effect.
+void Ajustes::limitar() {
+  if (limite_->value() == limiteLeido_) return;
+  limiteLeido_ = limite_->value();
+  const auto bytes = static_cast<std::uint64_t>(limite_->value()) * kGB;
+  lanzar(
+      registro_, this, [bytes] { limitarCache(bytes); },
+      [this](Resultado<Hecho> r) {
+        if (r.fallo) estado_.mostrar(r.fallo);
+        leerCache();
+      });
 }
 
 // The line follows the state; the rows follow the registry, which the state just touched.
@@ -84,6 +146,7 @@ void Ajustes::mostrarDominios(const std::vector<finder::DominioRegistrado>& domi
     filas_[i].casilla->setAccessibleDescription(montaje);
   }
   vacio_->setVisible(dominios.empty());
+  leerCache();
 }
 
 void Ajustes::rehacerFilas(const std::vector<finder::DominioRegistrado>& dominios) {
@@ -102,21 +165,27 @@ Ajustes::Fila Ajustes::crearFila(const std::string& identifier) {
   capas->setSpacing(2);
   auto* casilla = new QCheckBox(caja);
   auto* montaje = new QLabel(caja);
-  montaje->setForegroundRole(QPalette::PlaceholderText);
-  auto fuente = montaje->font();
-  fuente.setPointSizeF(fuente.pointSizeF() * 0.9);
-  montaje->setFont(fuente);
-  montaje->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* uso = new QLabel(caja);
+  uso->setObjectName("uso");
+  uso->hide();
   // Lined up with the check box's text, which starts after the indicator.
   const auto* estilo = casilla->style();
-  montaje->setContentsMargins(estilo->pixelMetric(QStyle::PM_IndicatorWidth) +
-                                  estilo->pixelMetric(QStyle::PM_CheckBoxLabelSpacing),
-                              0, 0, 0);
+  const auto sangria = estilo->pixelMetric(QStyle::PM_IndicatorWidth) +
+                       estilo->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+  for (auto* nota : {montaje, uso}) {
+    nota->setForegroundRole(QPalette::PlaceholderText);
+    auto fuente = nota->font();
+    fuente.setPointSizeF(fuente.pointSizeF() * 0.9);
+    nota->setFont(fuente);
+    nota->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    nota->setContentsMargins(sangria, 0, 0, 0);
+  }
   capas->addWidget(casilla);
   capas->addWidget(montaje);
+  capas->addWidget(uso);
   connect(casilla, &QCheckBox::clicked, this,
           [this, identifier](bool encendido) { cambiar(identifier, encendido); });
-  return {identifier, caja, casilla, montaje};
+  return {identifier, caja, casilla, montaje, uso};
 }
 
 // Writes the user's switch; then the banner checks again and the rows show the registry.

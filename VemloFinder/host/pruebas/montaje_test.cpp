@@ -1,5 +1,6 @@
 // The Vemlo folder as people use it: standard tools on a real FUSE mount served by
 // vemlo-finder, checked against the reference service.
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -78,6 +79,42 @@ TEST_F(Carpeta, CopiarMuchosNoListaPorArchivo) {
   borrarRegistro(servicio->base());
   EXPECT_EQ(enMontaje("cat Muchos/f7 Muchos/f42").texto, "bytes de 7bytes de 42");
   EXPECT_EQ(pedidos(servicio->base(), "POST", "/v1/descargas"), 0u);
+}
+
+// The attribute's value, or the errno that getxattr gave.
+std::string atributo(const fs::path& ruta, const char* nombre) {
+  char valor[256];
+  const auto n = getxattr(ruta.c_str(), nombre, valor, sizeof valor);
+  return n < 0 ? "errno " + std::to_string(errno) : std::string(valor, static_cast<std::size_t>(n));
+}
+
+TEST_F(Carpeta, LosAtributosDicenQueEsYDondeEsta) {
+  const auto leeme = punto() / "Léeme.txt";
+  EXPECT_EQ(atributo(leeme, "user.vemlo.estado"), "nube");
+  EXPECT_TRUE(atributo(leeme, "user.vemlo.id").starts_with("a:"));
+  EXPECT_EQ(enMontaje("cat Léeme.txt >/dev/null").estado, 0);
+  // Reads follow the download; the file joins the cache just after its last byte.
+  EXPECT_TRUE(esperar([&] { return atributo(leeme, "user.vemlo.estado") == "local"; }));
+  char nombres[128];
+  const auto largo = listxattr(leeme.c_str(), nombres, sizeof nombres);
+  EXPECT_EQ(std::string(nombres, static_cast<std::size_t>(std::max<ssize_t>(largo, 0))),
+            std::string("user.vemlo.id\0user.vemlo.estado\0", 32));
+  EXPECT_EQ(atributo(punto() / "Fotos", "user.vemlo.estado"), "errno " + std::to_string(ENODATA));
+  EXPECT_EQ(atributo(leeme, "user.otro"), "errno " + std::to_string(ENODATA));
+  EXPECT_EQ(setxattr(leeme.c_str(), "user.vemlo.id", "x", 1, 0), -1);
+  EXPECT_EQ(errno, EPERM);
+  EXPECT_EQ(setxattr(leeme.c_str(), "user.otro", "x", 1, 0), -1);
+  EXPECT_EQ(errno, ENOTSUP);
+
+  ASSERT_EQ(servicio->detener(), 0);
+  EXPECT_EQ(enMontaje("printf nuevo > nuevo.txt").estado, 0);
+  EXPECT_EQ(atributo(punto() / "nuevo.txt", "user.vemlo.estado"), "pendiente");
+  EXPECT_EQ(atributo(punto() / "nuevo.txt", "user.vemlo.id"), "errno " + std::to_string(ENODATA));
+  servicio->reanudar();
+  EXPECT_TRUE(llega("nuevo.txt", "nuevo"));
+  EXPECT_TRUE(esperar([&] {
+    return atributo(punto() / "nuevo.txt", "user.vemlo.estado") == "local";
+  })) << atributo(punto() / "nuevo.txt", "user.vemlo.estado");
 }
 
 TEST_F(Carpeta, MoverRenombrarYBorrar) {

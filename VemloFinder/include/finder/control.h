@@ -1,8 +1,15 @@
 // Asking the running vemlo-finder over its control socket, as vemlo-cli and the app do. The
-// socket lives in the user's private runtime folder. "estado" answers the host's status as JSON
-// on one line; "senal <identifier>" answers "ok", or "error <code> <detail>" where the code is
-// one of the message table's; "item <absolute path>" answers the item at that path in a
-// mounted folder as JSON on one line, or such an error.
+// socket lives in the user's private runtime folder. One request line, one answer:
+//   "estado": the host's status as JSON on one line (see Anfitrion::estado: each domain's
+//     mount, pending uploads, kernel requests, and its "cache": bytes used, the limit, and the
+//     files kept on this device, with those that did not fit);
+//   "senal <identifier>": the domain's change signal;
+//   "item <absolute path>": the item at that path in a mounted folder, as JSON on one line;
+//   "fijar <identifier> <item id>" / "soltar <identifier> <item id>": keeps the item (a
+//     folder: everything below it) on this device, or lets it go;
+//   "limite <bytes>": stores the content cache's limit and applies it to every domain.
+// All but "estado" and "item" answer "ok"; any may answer "error <code> <detail>" where the
+// code is one of the message table's.
 #pragma once
 
 #include <filesystem>
@@ -63,5 +70,14 @@ ItemEnCarpeta itemEn(const std::filesystem::path& ruta);
 // Runs the change signal of one domain: none when done, else the reason's code. Fails as
 // pedirAlAnfitrion does.
 std::optional<std::string> senalar(const std::string& identifier);
+
+// Keeps an item of a domain on this device (or lets it go): none when done, else the reason's
+// code. Fails as pedirAlAnfitrion does.
+std::optional<std::string> fijarItem(const std::string& identifier, const std::string& id,
+                                     bool fijado);
+
+// Sets the content cache's limit through the running host; with none running, stores it for
+// the next start. None when done, else the reason's code.
+std::optional<std::string> limitarCache(std::uint64_t bytes);
 
 }  // namespace vemlo::finder
