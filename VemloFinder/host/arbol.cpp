@@ -79,11 +79,13 @@ void Arbol::desprender(Nodo& n) {
   if (const auto i = hermanos.find(n.nombre); i != hermanos.end() && i->second == n.ino)
     hermanos.erase(i);
   n.presente = false;
+  tocar(n);
 }
 
 void Arbol::prender(Nodo& n) {
   hijos_[n.padre][n.nombre] = n.ino;
   n.presente = true;
+  tocar(n);
 }
 
 std::optional<Nodo> Arbol::aplicar(const fp::Item& item) {
@@ -136,6 +138,36 @@ std::optional<Nodo> Arbol::quitar(const std::string& id) {
   if (i == porId_.end() || i->second == FUSE_ROOT_ID) return std::nullopt;
   auto& n = nodos_.at(i->second);
   if (!n.presente) return std::nullopt;
+  auto antes = n;
+  desprender(n);
+  return antes;
+}
+
+std::uint64_t Arbol::reloj() const {
+  std::lock_guard candado(candado_);
+  return reloj_;
+}
+
+std::optional<Aviso> Arbol::aplicarDesde(const fp::Item& item, std::uint64_t desde) {
+  std::lock_guard candado(candado_);
+  if (const auto r = retirados_.find(item.itemIdentifier());
+      r != retirados_.end() && r->second > desde)
+    return std::nullopt;
+  std::optional<Nodo> antes;
+  if (const auto i = porId_.find(item.itemIdentifier()); i != porId_.end()) {
+    const auto& n = nodos_.at(i->second);
+    if (n.cambio > desde) return std::nullopt;
+    if (n.presente) antes = n;
+  }
+  return Aviso{std::move(antes), aplicarCon(item)};
+}
+
+std::optional<Nodo> Arbol::quitarDesde(const std::string& id, std::uint64_t desde) {
+  std::lock_guard candado(candado_);
+  const auto i = porId_.find(id);
+  if (i == porId_.end() || i->second == FUSE_ROOT_ID) return std::nullopt;
+  auto& n = nodos_.at(i->second);
+  if (!n.presente || n.cambio > desde) return std::nullopt;
   auto antes = n;
   desprender(n);
   return antes;
@@ -211,8 +243,10 @@ Nodo Arbol::crearLocal(const std::string& padre, const std::string& nombre,
   n.fecha =
       std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());
   n.capacidades = 63;
-  if (const auto h = hijos_[padre].find(nombre); h != hijos_[padre].end())
+  if (const auto h = hijos_[padre].find(nombre); h != hijos_[padre].end()) {
     nodos_.at(h->second).presente = false;
+    tocar(nodos_.at(h->second));
+  }
   prender(n);
   return n;
 }
@@ -223,8 +257,10 @@ void Arbol::mover(const std::string& id, const std::string& padre, const std::st
   desprender(n);
   n.padre = padre;
   n.nombre = nombre;
-  if (const auto h = hijos_[padre].find(nombre); h != hijos_[padre].end())
+  if (const auto h = hijos_[padre].find(nombre); h != hijos_[padre].end()) {
     nodos_.at(h->second).presente = false;
+    tocar(nodos_.at(h->second));
+  }
   prender(n);
 }
 
@@ -239,10 +275,12 @@ std::optional<Nodo> Arbol::cambiarId(const std::string& viejo, const std::string
     desprender(local);
     auto& n = nodos_.at(otro->second);
     n.clave = local.clave;
+    tocar(n);
     return n;
   }
   local.id = nuevo;
   porId_[nuevo] = local.ino;
+  tocar(local);
   return local;
 }
 
@@ -255,6 +293,7 @@ std::optional<Nodo> Arbol::ocupar(const std::string& origen, const std::string& 
   desprender(movido);
   desprender(viejo);
   porId_.erase(o);
+  retirados_[origen] = ++reloj_;
   porId_[destino] = movido.ino;
   viejo.id = "x:" + std::to_string(viejo.ino);  // no longer any item's node
   porId_[viejo.id] = viejo.ino;
@@ -274,7 +313,9 @@ void Arbol::fijarCapacidades(fuse_ino_t ino, std::uint32_t capacidades) {
 
 void Arbol::fijarClave(const std::string& id, const std::string& clave) {
   std::lock_guard candado(candado_);
-  nodo(id).clave = clave;
+  auto& n = nodo(id);
+  n.clave = clave;
+  tocar(n);
 }
 
 }  // namespace vemlo::finder::host

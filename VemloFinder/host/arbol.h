@@ -28,9 +28,10 @@ struct Nodo {
   std::int64_t tamano = 0;
   std::optional<fp::Date> fecha;
   std::uint32_t capacidades = fp::reading;
-  std::string version;   // content version: the cached bytes are valid while it stays
-  std::string clave;     // the staging copy that holds newer bytes than the service, if any
-  bool presente = true;  // false once it left the tree
+  std::string version;       // content version: the cached bytes are valid while it stays
+  std::string clave;         // the staging copy that holds newer bytes than the service, if any
+  bool presente = true;      // false once it left the tree
+  std::uint64_t cambio = 0;  // the table's clock at the node's last change
 };
 
 // A change of an item for the kernel's caches and the content cache: how it was, how it is.
@@ -68,6 +69,14 @@ class Arbol {
   // Detaches the item; gives it as it was, if it was present.
   std::optional<Nodo> quitar(const std::string& id);
 
+  // The table's clock, which moves at every change of a node.
+  std::uint64_t reloj() const;
+  // As aplicar and quitar, for a report of the service that began when the clock read `desde`:
+  // a node changed since then (renamed, deleted or uploaded here, or listed afresh) is newer
+  // than the report and stays as it is (nothing is given).
+  std::optional<Aviso> aplicarDesde(const fp::Item& item, std::uint64_t desde);
+  std::optional<Nodo> quitarDesde(const std::string& id, std::uint64_t desde);
+
   std::optional<Nodo> porIno(fuse_ino_t ino) const;
   std::optional<Nodo> porId(const std::string& id) const;
   std::optional<Nodo> hijo(fuse_ino_t carpeta, const std::string& nombre) const;
@@ -96,6 +105,7 @@ class Arbol {
   Nodo& nodo(const std::string& id);                     // creates it; with candado_ held
   void desprender(Nodo& n);                              // with candado_ held
   void prender(Nodo& n);                                 // with candado_ held
+  void tocar(Nodo& n) { n.cambio = ++reloj_; }           // with candado_ held
 
   mutable std::mutex candado_;  // guards everything below
   std::unordered_map<fuse_ino_t, Nodo> nodos_;
@@ -103,6 +113,10 @@ class Arbol {
   std::unordered_map<std::string, std::map<std::string, fuse_ino_t>> hijos_;
   std::unordered_map<std::string, std::chrono::steady_clock::time_point> listados_;
   fuse_ino_t siguiente_ = FUSE_ROOT_ID + 1;
+  std::uint64_t reloj_ = 0;
+  // Identifiers whose node took another's (ocupar), with the clock then: a report that began
+  // before must not bring them back.
+  std::unordered_map<std::string, std::uint64_t> retirados_;
 };
 
 }  // namespace vemlo::finder::host

@@ -438,6 +438,8 @@ std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   std::shared_ptr<Coleccion> c;
   bool completa = false;
   std::vector<std::string> conocidos;
+  // What changes here meanwhile is newer than the report and is left as it is.
+  const auto desde = arbol.reloj();
   try {
     c = esperarColeccion([&](auto col) {
       ext.enumerator(fp::workingSet)->enumerateChanges(col, ancla.value_or(fp::SyncAnchor{"0"}));
@@ -455,16 +457,17 @@ std::vector<Aviso> Volumen::Estado::cambiosDelServicio() {
   std::unordered_map<std::string, bool> vistos;
   for (const auto& item : c->items) {
     vistos[item->itemIdentifier()] = true;
-    const auto antes = arbol.porId(item->itemIdentifier());
-    avisosDelServicio.emplace_back(antes && antes->presente ? antes : std::nullopt,
-                                   arbol.aplicar(*item));
+    if (auto aviso = arbol.aplicarDesde(*item, desde))
+      avisosDelServicio.push_back(std::move(*aviso));
   }
   if (completa) {
     for (const auto& id : conocidos)
       if (!vistos.contains(id)) c->borrados.push_back(id);
     ancla = ext.indice().ancla();
   }
-  for (const auto& id : c->borrados) avisosDelServicio.emplace_back(arbol.quitar(id), std::nullopt);
+  for (const auto& id : c->borrados)
+    if (auto antes = arbol.quitarDesde(id, desde))
+      avisosDelServicio.emplace_back(std::move(antes), std::nullopt);
   if (c->ancla) ancla = c->ancla;
   encargarCambios(c->items);
   return avisosDelServicio;

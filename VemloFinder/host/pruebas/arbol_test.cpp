@@ -1,6 +1,8 @@
 // The host's item table: what it leaves out, what it keeps, and inode numbers that last.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "arbol.h"
 
 namespace vemlo::finder::host {
@@ -109,6 +111,42 @@ TEST(Arbol, OcuparElLugarDeOtro) {
   EXPECT_FALSE(arbol.hijo(FUSE_ROOT_ID, ".informe.swp"));
   EXPECT_EQ(arbol.porId("a:1")->ino, temporal.ino);
 }
+
+// A report of the service that began before a change made here does not undo it: the table
+// keeps the newer state, and nodes nobody touched meanwhile take the report's.
+struct FilaInforme {
+  std::string nombre;
+  std::function<void(Arbol&)> cambioAqui;
+  std::vector<std::string> quedan;  // the root's names once the report is applied
+};
+
+class InformeViejo : public testing::TestWithParam<FilaInforme> {};
+
+TEST_P(InformeViejo, NoDeshaceLoHechoAqui) {
+  Arbol arbol;
+  for (const auto& [id, nombre] : {std::pair{"a:1", "uno"}, {"a:2", "dos"}, {"a:3", "tres"}})
+    arbol.aplicar(*item(id, fp::rootContainer, nombre));
+  const auto desde = arbol.reloj();
+  GetParam().cambioAqui(arbol);
+  // The report: the first two as the service had them before, the third one gone.
+  arbol.aplicarDesde(*item("a:1", fp::rootContainer, "uno"), desde);
+  arbol.aplicarDesde(*item("a:2", fp::rootContainer, "dos"), desde);
+  arbol.quitarDesde("a:3", desde);
+  EXPECT_EQ(nombres(arbol, FUSE_ROOT_ID), GetParam().quedan);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cambios, InformeViejo,
+    testing::Values(FilaInforme{"Nada", [](Arbol&) {}, {"dos", "uno"}},
+                    FilaInforme{"Borrado", [](Arbol& a) { a.quitar("a:1"); }, {"dos"}},
+                    FilaInforme{"Renombrado",
+                                [](Arbol& a) { a.mover("a:1", fp::rootContainer, "otro"); },
+                                {"dos", "otro"}},
+                    FilaInforme{"GuardadoAqui",
+                                [](Arbol& a) { a.fijarClave("a:3", "k3"); },
+                                {"dos", "tres", "uno"}},
+                    FilaInforme{"EncimaDeOtro", [](Arbol& a) { a.ocupar("a:1", "a:2"); }, {"dos"}}),
+    [](const auto& info) { return info.param.nombre; });
 
 }  // namespace
 }  // namespace vemlo::finder::host
