@@ -236,6 +236,12 @@ nlohmann::json registro(const std::string& base) {
   return ClienteHttp::exigir(ClienteHttp(base).get("/_pruebas/registro"), "GET /_pruebas/registro")
       .json();
 }
+std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta) {
+  std::size_t n = 0;
+  for (const auto& p : registro(base).at("pedidos"))
+    n += p.at("metodo") == metodo && p.at("ruta").get<std::string>().starts_with(ruta);
+  return n;
+}
 void borrarRegistro(const std::string& base) {
   ClienteHttp::exigir(ClienteHttp(base).del("/_pruebas/registro"), "DELETE /_pruebas/registro");
 }

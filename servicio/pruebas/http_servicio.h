@@ -112,6 +112,8 @@ const ArchivoRemoto& archivo(const VistaCarpeta& vista, const std::string& nombr
 void ponerFallos(const std::string& base, const nlohmann::json& reglas);
 void quitarFallos(const std::string& base);
 nlohmann::json registro(const std::string& base);
+// How many requests of the register match `metodo` and start with `ruta`.
+std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta);
 void borrarRegistro(const std::string& base);
 void ajustarEmpresa(const std::string& base, const nlohmann::json& cambios);
 

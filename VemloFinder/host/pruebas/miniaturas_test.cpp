@@ -72,16 +72,6 @@ std::optional<Png> abrirPng(const fs::path& ruta) {
   return png;
 }
 
-// How many requests of the service's register since it was last cleared match `metodo` and
-// start with `ruta`.
-std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta) {
-  std::size_t n = 0;
-  const auto todo = registro(base);
-  for (const auto& p : todo.at("pedidos"))
-    n += p.at("metodo") == metodo && p.at("ruta").get<std::string>().starts_with(ruta);
-  return n;
-}
-
 std::string citado(const std::string& texto) {
   return "'" + std::regex_replace(texto, std::regex("'"), "'\\''") + "'";
 }

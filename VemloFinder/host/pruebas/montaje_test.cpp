@@ -52,16 +52,6 @@ TEST_F(Carpeta, CopiarArchivosYCarpetas) {
   EXPECT_EQ(enMontaje("cat Proyectos/viaje/dia1/b.txt").texto, "dos");
 }
 
-// How many requests of the service's register since it was last cleared match `metodo` and
-// start with `ruta`.
-std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta) {
-  std::size_t n = 0;
-  const auto todo = registro(base);
-  for (const auto& p : todo.at("pedidos"))
-    n += p.at("metodo") == metodo && p.at("ruta").get<std::string>().starts_with(ruta);
-  return n;
-}
-
 // Files copied in are not listed again one by one; once the service's listing gives them their
 // time, reading them back comes from the cache, not from a download.
 TEST_F(Carpeta, CopiarMuchosNoListaPorArchivo) {
