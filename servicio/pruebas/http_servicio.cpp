@@ -238,7 +238,8 @@ nlohmann::json registro(const std::string& base) {
 }
 std::size_t pedidos(const std::string& base, const std::string& metodo, const std::string& ruta) {
   std::size_t n = 0;
-  for (const auto& p : registro(base).at("pedidos"))
+  const auto todo = registro(base);  // kept: the loop walks into it
+  for (const auto& p : todo.at("pedidos"))
     n += p.at("metodo") == metodo && p.at("ruta").get<std::string>().starts_with(ruta);
   return n;
 }
