@@ -5,8 +5,10 @@
 // `user.vemlo.fijado`, present ("1") on an item kept on this device: setting it keeps the
 // item (a folder: everything below it), removing it lets it go. Nothing else can be stored.
 //
-// `ls -l` asks for security and ACL attributes of every entry; any name outside Vemlo's is
-// answered "none" at once, with no lock and nothing allocated.
+// `ls -l` asks for the security context and the ACL of every entry. Other namespaces than
+// user's are not kept here at all, and are answered "not supported": ls then stops asking for
+// the rest of the folder, where "none" would cost a request per entry. Other user names are
+// answered "none". Both at once, with no lock and nothing allocated.
 #include <sys/xattr.h>
 
 #include <cstring>
@@ -45,7 +47,8 @@ void responder(Pedido& r, const std::string& valor, size_t tamano) {
 void leerAtributo(fuse_req_t req, fuse_ino_t ino, const char* nombre, size_t tamano) {
   if (!std::string_view(nombre).starts_with(prefijo)) {
     ++estadoDe(req).llamadas[static_cast<std::size_t>(Llamada::getxattr)];
-    return static_cast<void>(fuse_reply_err(req, ENODATA));
+    const bool deUsuario = std::string_view(nombre).starts_with("user.");
+    return static_cast<void>(fuse_reply_err(req, deUsuario ? ENODATA : ENOTSUP));
   }
   atender(req, Llamada::getxattr, [&](const Respuesta& r, Volumen::Estado& e) {
     const auto valor = valorDe(e, presente(e.arbol.porIno(ino)), nombre);

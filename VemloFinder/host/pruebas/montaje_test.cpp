@@ -91,6 +91,15 @@ TEST_F(Carpeta, LosAtributosDicenQueEsYDondeEsta) {
             std::string("user.vemlo.id\0user.vemlo.estado\0", 32));
   EXPECT_EQ(atributo(punto() / "Fotos", "user.vemlo.estado"), "errno " + std::to_string(ENODATA));
   EXPECT_EQ(atributo(leeme, "user.otro"), "errno " + std::to_string(ENODATA));
+  EXPECT_EQ(atributo(leeme, "security.selinux"), "errno " + std::to_string(ENOTSUP));
+  // ls -l asks for the context and the ACL once for the folder, not for each of its four
+  // entries.
+  const auto pedidosDeAtributos = [&] {
+    return estado().at("dominios").at(0).at("llamadas").at("getxattr").get<int>();
+  };
+  const auto antes = pedidosDeAtributos();
+  EXPECT_EQ(enMontaje("ls -l >/dev/null").estado, 0);
+  EXPECT_LE(pedidosDeAtributos() - antes, 4);
   EXPECT_EQ(setxattr(leeme.c_str(), "user.vemlo.id", "x", 1, 0), -1);
   EXPECT_EQ(errno, EPERM);
   EXPECT_EQ(setxattr(leeme.c_str(), "user.otro", "x", 1, 0), -1);
