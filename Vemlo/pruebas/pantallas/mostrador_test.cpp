@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "aplicacion.h"
@@ -26,31 +27,44 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Listens on the host's control socket and answers the first request with `respuesta`.
+// Listens on the host's control socket: answers "item" requests with `respuesta`, and any other
+// (the app also asks for the host's status, at times of its own) as a host with no folders.
 class AnfitrionFalso {
  public:
   explicit AnfitrionFalso(std::string respuesta) {
     const auto dir = finder::direccionDe(finder::prepararCarpetaDeEjecucion() / "finder.sock");
     escucha_ = Descriptor(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     EXPECT_EQ(bind(escucha_.get(), reinterpret_cast<const sockaddr*>(&dir), sizeof dir), 0);
-    EXPECT_EQ(listen(escucha_.get(), 1), 0);
-    hilo_ = std::jthread([this, respuesta = std::move(respuesta)] {
-      pollfd espera{escucha_.get(), POLLIN, 0};
-      if (poll(&espera, 1, -1) != 1 || !(espera.revents & POLLIN)) return;
-      const Descriptor cliente(accept(escucha_.get(), nullptr, nullptr));
-      pedido_ = finder::leerLinea(cliente.get()).value_or("");
-      finder::enviarTodo(cliente.get(), respuesta + "\n");
-    });
+    EXPECT_EQ(listen(escucha_.get(), 4), 0);
+    hilo_ = std::jthread([this, respuesta = std::move(respuesta)] { atender(respuesta); });
   }
   ~AnfitrionFalso() { shutdown(escucha_.get(), SHUT_RDWR); }  // wakes a poll still waiting
 
+  // The last "item" request.
   std::string pedido() {
-    hilo_.join();
+    std::lock_guard candado(candado_);
     return pedido_;
   }
 
  private:
+  void atender(const std::string& respuesta) {
+    for (;;) {
+      pollfd espera{escucha_.get(), POLLIN, 0};
+      if (poll(&espera, 1, -1) != 1 || !(espera.revents & POLLIN)) return;
+      const Descriptor cliente(accept(escucha_.get(), nullptr, nullptr));
+      if (!cliente) return;
+      const auto linea = finder::leerLinea(cliente.get()).value_or("");
+      const bool item = linea.starts_with("item ");
+      if (item) {
+        std::lock_guard candado(candado_);
+        pedido_ = linea;
+      }
+      finder::enviarTodo(cliente.get(), (item ? respuesta : R"({"dominios":[]})") + "\n");
+    }
+  }
+
   Descriptor escucha_;
+  std::mutex candado_;
   std::string pedido_;
   std::jthread hilo_;
 };
