@@ -38,19 +38,22 @@ Pendiente confirmado(Pendientes& pendientes, const std::string& nombre, const st
 }
 
 TEST(Pendientes, ConfirmaActualizaYQuita) {
-  Pendientes pendientes(carpeta());
-  auto pendiente = confirmado(pendientes, "informe.pdf", "hola");
-  EXPECT_EQ(pendientes.buscar(pendiente.clave), pendiente);
-  pendiente.id = "a1";
-  pendiente.intentos = 2;
-  pendiente.ultimoFallo = "red: \xff";
-  pendientes.actualizar(pendiente);
-  EXPECT_EQ(pendientes.todos(), std::vector{pendiente});
-  EXPECT_EQ(leer(pendientes.copia(pendiente.clave)), "hola");
-  pendientes.quitar(pendiente.clave);
-  EXPECT_TRUE(pendientes.todos().empty());
-  EXPECT_TRUE(fs::is_empty(carpeta() / "copias"));
-  EXPECT_THROW(pendientes.actualizar(pendiente), std::out_of_range);
+  {
+    Pendientes pendientes(carpeta());
+    auto pendiente = confirmado(pendientes, "informe.pdf", "hola");
+    EXPECT_EQ(pendientes.buscar(pendiente.clave), pendiente);
+    pendiente.id = "a1";
+    pendiente.intentos = 2;
+    pendiente.ultimoFallo = "red: \xff";
+    pendientes.actualizar(pendiente);
+    EXPECT_EQ(pendientes.todos(), std::vector{pendiente});
+    EXPECT_EQ(leer(pendientes.copia(pendiente.clave)), "hola");
+    pendientes.quitar(pendiente.clave);
+    EXPECT_TRUE(pendientes.todos().empty());
+    EXPECT_TRUE(fs::is_empty(carpeta() / "copias"));
+    EXPECT_THROW(pendientes.actualizar(pendiente), std::out_of_range);
+  }
+  // The removal's line is written by the time the store is closed.
   EXPECT_TRUE(Pendientes(carpeta()).todos().empty());
 }
 
